@@ -1,0 +1,58 @@
+// The parameter derivation run by the play command before anything of a session is built.
+#include "engine/parameter_derivation.h"
+
+#include <cmath>
+
+#include "engine/decimal_text.h"
+#include "engine/performance_state.h"
+#include "res/resource.h"
+
+UINT DeriveParameters(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOverCycleData) {
+    PERFORMANCESTATE& ps = PerformanceState;
+
+    // Compared as unsigned, so a negative buffer size fails with the others.
+    ps.nBlockBytes = static_cast<unsigned int>(AtoiSaturating(texts.strBuffer));
+    if (ps.nBlockBytes < 1 || ps.nBlockBytes > 10000) return IDS_ERR_BUFFER;
+
+    int n = AtoiSaturating(texts.strRange);
+    ps.dPitchRange = n;
+    if (n < 1 || n > 7) return IDS_ERR_RANGE;
+
+    n = AtoiSaturating(texts.strModRatio);
+    ps.dModRatio = n;
+    if (n < 1 || n > 9) return IDS_ERR_MOD_RATIO;
+
+    n = AtoiSaturating(texts.strModDepth);
+    ps.dModStrength = n;
+    if (n < 0 || n > 1000) return IDS_ERR_MOD_STRENGTH;
+
+    n = AtoiSaturating(texts.strLeftShift);
+    if (n < -12 || n > 12) return IDS_ERR_LEFT_SHIFT;
+    ps.dLeftShiftRatio = std::pow(2.0, n / 12.0);
+
+    n = AtoiSaturating(texts.strRightShift);
+    if (n < -12 || n > 12) return IDS_ERR_RIGHT_SHIFT;
+    ps.dRightShiftRatio = std::pow(2.0, n / 12.0);
+
+    n = AtoiSaturating(texts.strDistortion);
+    if (n < 0 || n > 1000) return IDS_ERR_DISTORTION;
+    ps.dNegativeGain = (n - 500) / -500.0;
+
+    n = AtoiSaturating(texts.strFeedback);
+    if (n < 0 || n > 1000) return IDS_ERR_FEEDBACK;
+    ps.dModFeedback = n * 0.0009;
+
+    const int r = AtoiSaturating(texts.strRangeAdjust);
+    if (r < -24 || r > 12) return IDS_ERR_RANGE_ADJUST;
+
+    const int d = static_cast<int>(dwOverCycleData);
+    ps.nOverCycleLog2 = d / 100;
+    ps.nOverCycle = d % 100;
+
+    ps.dDetune = nDetuneCheck == 1 ? 1.0 : 0.0;
+
+    // The over-cycle's octaves come off the base because the voice takes nOverCycle steps per
+    // output sample: the sounding pitch stays the same at every over-cycle.
+    ps.dBaseOctave = r / 12.0 + (9 - ps.nOverCycleLog2);
+    return 0;
+}

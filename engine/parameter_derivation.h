@@ -1,0 +1,29 @@
+// Turns the tone and processing settings of the main dialog into the engine parameters of
+// PerformanceState, checking each setting text on the way.
+#pragma once
+
+#include <string>
+
+#include "platform/win_types.h"
+
+// The nine setting texts the derivation reads, as typed into the main dialog's edits.
+struct ParameterTexts {
+    std::string strBuffer;       // 1002
+    std::string strRange;        // 1004
+    std::string strModRatio;     // 1006
+    std::string strModDepth;     // 1007
+    std::string strLeftShift;    // 1012
+    std::string strRightShift;   // 1013
+    std::string strDistortion;   // 1011
+    std::string strFeedback;     // 1010
+    std::string strRangeAdjust;  // 1019
+};
+
+// Over-cycle list item data: 100 * log2(n) + n for the items x1, x2, x4, x8 and x16.
+constexpr DWORD_PTR kOverCycleItemData[] = {1, 102, 204, 308, 416};
+
+// Checks the texts in their fixed order and fills the parameter fields of PerformanceState.
+// Returns 0, or the string-table id of the first failing check's message; the fields written
+// before the failure keep their new values. nDetuneCheck is the detune box's check state
+// (1 = checked); dwOverCycleData is the item data of the over-cycle list's top visible item.
+UINT DeriveParameters(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOverCycleData);

@@ -1,0 +1,67 @@
+// The one record through which the play command, the audio thread and the performance board
+// talk during a play session.
+//
+// Fields that one thread writes while another reads are atomics: the pointer and click factors
+// relaxed (a value one sample late is harmless), the flags that publish memory with release on
+// store and acquire on load. Everything else is written on the user-interface thread before the
+// audio thread is created, or by the audio thread alone.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "platform/wave_format.h"
+#include "platform/wave_out_types.h"
+#include "platform/win_types.h"
+
+class CWaveStream;
+class CFirFilter;
+
+constexpr int kBlockCount = 16;           // output blocks in flight
+constexpr int kSampleRate = 44100;        // samples per second, everywhere in the instrument
+
+struct PERFORMANCESTATE {
+    std::thread hAudioThread;
+    double dBaseOctave;
+    double dModRatio;
+    HWAVEOUT hWaveOut;
+    int nBlockSamples;
+    std::atomic<double> dPointerX;
+    std::atomic<double> dPointerY;
+    double dTwoPi;
+    WAVEHDR aWaveHdr[kBlockCount];
+    std::int16_t* pSamples;
+    double dNegativeGain;
+    std::atomic<double> dRightClickFactor;
+    std::atomic<double> dLeftClickFactor;
+    WAVEFORMATEX wfxOut;
+    double dFirInputGain;
+    double dAccompRatio;
+    double dModStrength;
+    double dFirFeedbackGain;
+    int nFirDelayLength;
+    double dModFeedback;
+    int nOverCycleLog2;
+    double dDetune;
+    unsigned int nBlockBytes;
+    int nOverCycle;
+    double dLeftShiftRatio;
+    double dPitchRange;
+    double dRightShiftRatio;
+    std::atomic<int> bRunning;
+    std::atomic<int> nActiveThreads;
+    std::thread::id dwAudioThreadId;
+    CWaveStream* pAccompReader;
+    CWaveStream* pRecordWriter;
+    CFirFilter* pFirStage1;
+    CFirFilter* pFirStage2;
+    float* pFirDelayLine;
+    BYTE bRecordAccomp;
+};
+
+// Static storage: every field is zero when the program starts.
+extern PERFORMANCESTATE PerformanceState;
+
+// Program start-up: sets dTwoPi once, before any window exists.
+void InitPerformanceState();

@@ -1,0 +1,72 @@
+// The synthesis voice, step by step.
+#include "engine/voice.h"
+
+#include <cmath>
+
+#include "engine/performance_state.h"
+
+void CVoice::Start() {
+    const PERFORMANCESTATE& ps = PerformanceState;
+
+    dPhaseInc = 0.0;
+    dCarrierPhase = 0.0;
+    dModPhase = 0.0;
+    dAmp = 0.0;
+    dModOut = 0.0;
+    m_decimator.Init(ps.nOverCycle);
+
+    m_dModRatio = ps.dModRatio;
+    m_dModFeedback = ps.dModFeedback;
+    m_dNegativeGain = ps.dNegativeGain;
+    m_dTwoPi = ps.dTwoPi;
+    m_nOverCycle = ps.nOverCycle;
+    m_nOverCycleLog2 = ps.nOverCycleLog2;
+
+    // Following rates are per synthesis step, so they are scaled down by the over-cycle and the
+    // glide takes the same time at every over-cycle.
+    dStep = 1.0 / ps.nOverCycle;
+    dIncCoef = dStep * 0.002;
+    dAmpCoef = dStep * 0.001;
+    dDetuneInc = ps.dDetune * dStep * 0.0004;
+    dPitchScale = ps.dPitchRange * 1.05;
+    dPitchOffset = ps.dBaseOctave - ps.dPitchRange * 0.5;
+    dModIndex = ps.dModStrength * 0.025;
+}
+
+double CVoice::NextSample() {
+    const PERFORMANCESTATE& ps = PerformanceState;
+    const double dPointerX = ps.dPointerX.load(std::memory_order_relaxed);
+    const double dPointerY = ps.dPointerY.load(std::memory_order_relaxed);
+    const double dRightClickFactor = ps.dRightClickFactor.load(std::memory_order_relaxed);
+    const double dLeftClickFactor = ps.dLeftClickFactor.load(std::memory_order_relaxed);
+
+    // Pitch target: the carrier phase step per synthesis step, radians.
+    const double dTargetInc = std::pow(2.0, dPointerX * dPitchScale + dPitchOffset) *
+                              dRightClickFactor * dLeftClickFactor * 0.0002;
+
+    // Loudness target: the lower half of the board falls twice as fast, silent from 0.65 down.
+    double y = dPointerY;
+    if (y > 0.5) y = 2 * y - 0.5;
+    double dTargetAmp = 0.8 - y;
+    if (dTargetAmp < 0) dTargetAmp = 0;
+
+    double s = 0.0;
+    for (int k = m_nOverCycle; k >= 1; --k) {
+        dPhaseInc += (dTargetInc - dPhaseInc) * dIncCoef;
+        dCarrierPhase += dPhaseInc;
+        dModPhase += m_dModRatio * dPhaseInc + dDetuneInc;
+        // One subtraction per step: enough for every step below 2π.
+        if (dCarrierPhase >= m_dTwoPi) dCarrierPhase -= m_dTwoPi;
+        if (dModPhase >= m_dTwoPi) dModPhase -= m_dTwoPi;
+        dAmp += (dTargetAmp - dAmp) * dAmpCoef;
+        // Dividing the feedback by the amplitude cancels the amplitude inside dModOut, so the
+        // amount of self-feedback hardly depends on loudness.
+        dModOut = std::cos(m_dModFeedback * dModOut / (dAmp + 0.01) + dModPhase) * dModIndex * dAmp;
+        s = std::cos(dModOut + dCarrierPhase) * dAmp * 32000;
+        if (s < 0) s = s * m_dNegativeGain;
+        if (m_nOverCycleLog2 != 0) m_decimator.Push(k, s);
+    }
+
+    if (m_nOverCycleLog2 == 0) return s;
+    return m_decimator.Output();
+}

@@ -1,0 +1,57 @@
+// Ids of the string-table entries the code refers to by name.
+#pragma once
+
+// System menu entry for the About box.
+constexpr unsigned IDS_ABOUTBOX = 101;
+
+// Registry key and value names.
+constexpr unsigned IDS_REG_SUBKEY = 200;
+constexpr unsigned IDS_REG_BUFSIZE = 201;
+constexpr unsigned IDS_REG_OVERCYCLE = 202;
+constexpr unsigned IDS_REG_MAINDLG_T = 203;
+constexpr unsigned IDS_REG_MAINDLG_L = 204;
+constexpr unsigned IDS_REG_MAINDLG_B = 205;
+constexpr unsigned IDS_REG_MAINDLG_R = 206;
+constexpr unsigned IDS_REG_BOARD_T = 207;
+constexpr unsigned IDS_REG_BOARD_L = 208;
+constexpr unsigned IDS_REG_BOARD_B = 209;
+constexpr unsigned IDS_REG_BOARD_R = 210;
+constexpr unsigned IDS_REG_CACHESIZE = 211;
+constexpr unsigned IDS_REG_TONE_PATH = 212;
+constexpr unsigned IDS_REG_FIR_PATH = 214;
+
+// Messages of the play command and the parameter derivation.
+constexpr unsigned IDS_ERR_BUFFER = 1000;
+constexpr unsigned IDS_ERR_RANGE = 1001;
+constexpr unsigned IDS_ERR_MOD_RATIO = 1002;
+constexpr unsigned IDS_ERR_MOD_STRENGTH = 1003;
+constexpr unsigned IDS_ERR_LEFT_SHIFT = 1005;
+constexpr unsigned IDS_ERR_RIGHT_SHIFT = 1006;
+constexpr unsigned IDS_ERR_WAVE_OUT = 1007;
+constexpr unsigned IDS_ERR_DISTORTION = 1008;
+constexpr unsigned IDS_ERR_FEEDBACK = 1009;
+constexpr unsigned IDS_ERR_ACCOMP_NAME = 1010;
+constexpr unsigned IDS_ERR_CACHE = 1011;
+constexpr unsigned IDS_ERR_FIR_VOLUME = 1012;
+
+// The board's key guide.
+constexpr unsigned IDS_GUIDE_ESC = 2000;
+constexpr unsigned IDS_GUIDE_LEFT = 2001;
+constexpr unsigned IDS_GUIDE_RIGHT = 2002;
+constexpr unsigned IDS_GUIDE_DOWN = 2003;
+constexpr unsigned IDS_GUIDE_UP = 2004;
+
+constexpr unsigned IDS_ERR_RANGE_ADJUST = 2005;
+
+// Files.
+constexpr unsigned IDS_ERR_TONE_WRITE = 2100;
+constexpr unsigned IDS_ERR_TONE_READ = 2101;
+constexpr unsigned IDS_ERR_FILE_OPEN = 2200;
+constexpr unsigned IDS_ERR_FILE_FORMAT = 2201;
+constexpr unsigned IDS_ERR_OUTPUT_OPEN = 2202;
+constexpr unsigned IDS_ERR_FILTER_WAVE = 2203;
+constexpr unsigned IDS_ERR_OUT_OF_MEMORY = 3000;
+
+// The framework's data-exchange messages.
+constexpr unsigned AFX_IDP_PARSE_INT = 61712;
+constexpr unsigned AFX_IDP_PARSE_INT_RANGE = 61714;

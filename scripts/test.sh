@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the normal build (all tests), then the non-UI tests under
+# AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer.
+# Installs whatever Debian packages are missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+for preset in default asan tsan; do
+    echo "=== $preset build"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    echo "=== $preset tests"
+    ctest --preset "$preset"
+done
