@@ -29,5 +29,3 @@ void BM_VoicePerSample(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_VoicePerSample)->Arg(0)->Arg(4);
-
-BENCHMARK_MAIN();

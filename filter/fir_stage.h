@@ -1,0 +1,30 @@
+// The FIR filter stage of a play session: filter 1 with an optional feedback delay loop around it,
+// then filter 2. Built on the user-interface thread before the audio thread starts, run by the
+// audio thread once per output sample, released when the session ends.
+#pragma once
+
+#include "platform/win_types.h"
+
+class CFirFilter;
+
+// The main dialog's filter settings as the stage reads them.
+struct FirStageSettings {
+    int nCheckFir = 0;  // state of check box 1021; the stage exists only when it is 1
+    const CFirFilter* pFilter1 = nullptr;
+    const CFirFilter* pFilter2 = nullptr;
+    int nFirInputVolume = 100;    // percent
+    int nFirFilter2Volume = 100;  // percent
+    int nFirDelay = 1;            // samples
+    int nFirFeedback = 0;         // percent; 0 switches the delay loop off
+};
+
+// Fills the stage fields of PerformanceState. Returns FALSE when memory for the stage can't be
+// obtained; what was built is left in PerformanceState for ReleaseFirStage.
+BOOL BuildFirStage(const FirStageSettings& settings);
+
+// One sample through the stage, on the 16-bit scale. nDelayPos is the audio thread's delay
+// position, 0 at the start of every session.
+double ProcessFirStage(double x, int& nDelayPos);
+
+// Destroys the stage and sets its pointers in PerformanceState to null.
+void ReleaseFirStage();

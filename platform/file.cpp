@@ -1,0 +1,175 @@
+// The file class over POSIX descriptors. Exclusive sharing is an advisory lock between processes
+// (flock) plus a table of the files this process holds, since flock does not refuse a second
+// open of the same file from within one process.
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <utility>
+
+namespace {
+
+CFileException::Cause CauseFromErrno(int nError) {
+    switch (nError) {
+        case ENOENT: return CFileException::fileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case EISDIR: return CFileException::badPath;
+        case EMFILE:
+        case ENFILE: return CFileException::tooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EROFS: return CFileException::accessDenied;
+        case EWOULDBLOCK: return CFileException::sharingViolation;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG: return CFileException::diskFull;
+        case EIO: return CFileException::hardIO;
+        default: return CFileException::genericException;
+    }
+}
+
+// Files this process holds with exclusive sharing, by device and inode. Opens are rare and happen
+// on the user-interface thread or when a stream opens, never on the audio path.
+std::mutex g_openFilesMutex;
+std::set<std::pair<std::uint64_t, std::uint64_t>> g_openFiles;
+
+}  // namespace
+
+std::string CFileException::GetErrorMessage() const {
+    std::string strCause;
+    if (m_lOsError != 0) {
+        strCause = std::strerror(m_lOsError);
+    } else if (m_cause == endOfFile) {
+        strCause = "unexpected end of file";
+    } else if (m_cause == sharingViolation) {
+        strCause = std::strerror(EWOULDBLOCK);
+    } else {
+        strCause = "file error";
+    }
+    return m_strFileName.empty() ? strCause : m_strFileName + ": " + strCause;
+}
+
+CFile::~CFile() { Abort(); }
+
+BOOL CFile::Open(const char* pszFileName, UINT nOpenFlags, CFileException* pError) {
+    Abort();
+    m_strFileName = pszFileName != nullptr ? pszFileName : "";
+
+    int nFlags = O_CLOEXEC;
+    if (nOpenFlags & modeReadWrite) {
+        nFlags |= O_RDWR;
+    } else if (nOpenFlags & modeWrite) {
+        nFlags |= O_WRONLY;
+    } else {
+        nFlags |= O_RDONLY;
+    }
+    // No O_TRUNC: a file is emptied only after the sharing check, so a refused create leaves an
+    // existing file (say the accompaniment being read) intact.
+    if (nOpenFlags & modeCreate) nFlags |= O_CREAT;
+
+    auto fail = [&](int nError) {
+        if (pError != nullptr) *pError = CFileException(CauseFromErrno(nError), nError, m_strFileName);
+        Abort();
+        return FALSE;
+    };
+
+    m_fd = ::open(m_strFileName.c_str(), nFlags, 0666);
+    if (m_fd < 0) return fail(errno);
+
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return fail(errno);
+    if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+
+    if (nOpenFlags & shareExclusive) {
+        {
+            std::lock_guard<std::mutex> lock(g_openFilesMutex);
+            if (!g_openFiles.emplace(st.st_dev, st.st_ino).second) return fail(EWOULDBLOCK);
+        }
+        m_bRegistered = true;
+        m_dev = st.st_dev;
+        m_ino = st.st_ino;
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) return fail(errno);
+    }
+
+    if ((nOpenFlags & modeCreate) && ::ftruncate(m_fd, 0) != 0) return fail(errno);
+    return TRUE;
+}
+
+UINT CFile::Read(void* pBuf, UINT nCount) {
+    auto* p = static_cast<char*>(pBuf);
+    UINT nDone = 0;
+    while (nDone < nCount) {
+        const ssize_t n = ::read(m_fd, p + nDone, nCount - nDone);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno);
+        }
+        if (n == 0) break;
+        nDone += static_cast<UINT>(n);
+    }
+    return nDone;
+}
+
+void CFile::Write(const void* pBuf, UINT nCount) {
+    const auto* p = static_cast<const char*>(pBuf);
+    UINT nDone = 0;
+    while (nDone < nCount) {
+        const ssize_t n = ::write(m_fd, p + nDone, nCount - nDone);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno);
+        }
+        nDone += static_cast<UINT>(n);
+    }
+}
+
+std::uint64_t CFile::Seek(std::int64_t lOff, UINT nFrom) {
+    const int nWhence = nFrom == end ? SEEK_END : nFrom == current ? SEEK_CUR : SEEK_SET;
+    const off_t pos = ::lseek(m_fd, static_cast<off_t>(lOff), nWhence);
+    if (pos < 0) ThrowErrno(errno);
+    return static_cast<std::uint64_t>(pos);
+}
+
+std::uint64_t CFile::GetPosition() const {
+    const off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
+    if (pos < 0) ThrowErrno(errno);
+    return static_cast<std::uint64_t>(pos);
+}
+
+std::uint64_t CFile::GetLength() const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) ThrowErrno(errno);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+void CFile::Close() {
+    int nError = 0;
+    if (m_fd >= 0 && ::close(m_fd) != 0 && errno != EINTR) nError = errno;
+    m_fd = -1;
+    Abort();
+    if (nError != 0) ThrowErrno(nError);
+}
+
+void CFile::Abort() {
+    if (m_fd >= 0) {
+        ::close(m_fd);  // also releases the flock
+        m_fd = -1;
+    }
+    if (m_bRegistered) {
+        std::lock_guard<std::mutex> lock(g_openFilesMutex);
+        g_openFiles.erase({m_dev, m_ino});
+        m_bRegistered = false;
+    }
+}
+
+void CFile::ThrowErrno(int nError) const {
+    throw CFileException(CauseFromErrno(nError), nError, m_strFileName);
+}
