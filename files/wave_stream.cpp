@@ -1,0 +1,362 @@
+// The streaming reader and writer and their I/O threads.
+#include "files/wave_stream.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+#include "engine/message_box.h"
+#include "files/wave_file.h"
+#include "res/string_table.h"
+
+namespace {
+
+constexpr auto kAcquire = std::memory_order_acquire;
+constexpr auto kRelease = std::memory_order_release;
+
+void LowerThreadPriority() {
+    // One step below normal for this thread only; refused quietly where not permitted.
+    const pid_t tid = static_cast<pid_t>(::gettid());
+    errno = 0;
+    const int nNice = ::getpriority(PRIO_PROCESS, tid);
+    if (errno == 0) ::setpriority(PRIO_PROCESS, tid, nNice + 1);
+}
+
+}  // namespace
+
+CWaveStream::~CWaveStream() {
+    Close();
+    if (!m_strError.empty()) AfxMessageBox(m_strError);
+}
+
+void CWaveStream::SetError(const std::string& strText) {
+    constexpr std::size_t kMaxErrorBytes = 254;
+    std::size_t n = std::min(strText.size(), kMaxErrorBytes);
+    // Back up over UTF-8 continuation bytes so no character is cut in half.
+    if (n < strText.size()) {
+        while (n > 0 && (static_cast<unsigned char>(strText[n]) & 0xC0) == 0x80) --n;
+    }
+    m_strError = strText.substr(0, n);
+}
+
+BOOL CWaveStream::FailOpen() {
+    m_pCache.reset();
+    m_file.Abort();
+    m_nState.store(StateFailed, kRelease);
+    return FALSE;
+}
+
+bool CWaveStream::StartThread(void (*pProc)(CWaveStream*)) {
+    try {
+        m_hThread = std::thread(pProc, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    m_dwThreadId = m_hThread.get_id();
+    return true;
+}
+
+BOOL CWaveStream::OpenRead(const std::string& strPath, DWORD dwCacheBytes, bool bLoop) {
+    CFileException e;
+    if (!m_file.Open(strPath.c_str(), CFile::modeRead | CFile::shareExclusive, &e)) {
+        ReportFileError(e);
+        SetError(ResString(2200));
+        return FailOpen();
+    }
+    try {
+        DWORD dwDataSize = 0;
+        if (!ReadWaveHeader(m_format, m_file, m_strError, dwDataSize)) return FailOpen();
+        if (!IsAccompanimentFormat(m_format)) {
+            SetError(ResString(2201));
+            return FailOpen();
+        }
+        // Halves must hold whole frames of every accepted format.
+        dwCacheBytes = std::max<DWORD>(8, dwCacheBytes & ~DWORD{7});
+        DWORD dwSize = dwCacheBytes;
+        std::int32_t nDataEnd = -1;
+        if (dwDataSize <= dwCacheBytes) {
+            dwSize = dwDataSize;
+            nDataEnd = static_cast<std::int32_t>(dwDataSize);
+        }
+        m_pCache.reset(new (std::nothrow) BYTE[dwSize > 0 ? dwSize : 1]);
+        if (!m_pCache) {
+            SetError(ResString(3000));
+            return FailOpen();
+        }
+        m_nDataStart = static_cast<std::int64_t>(m_file.GetPosition());
+        m_bLoop = bLoop;
+        m_nSampleKind = m_format.wBitsPerSample == 8 ? 0 : 1;
+        m_nFrameSize = m_format.nChannels * (m_format.wBitsPerSample / 8);
+        m_nMode = 2;
+        m_nCacheSize = dwSize;
+        m_nHalfSize = dwSize / 2;
+        m_nPos.store(0, kRelease);
+        m_nDataEnd.store(nDataEnd, kRelease);
+        if (m_file.Read(m_pCache.get(), dwSize) != dwSize) {
+            SetError(ResString(2200));
+            return FailOpen();
+        }
+        m_nHalf.store(0, kRelease);
+        if (nDataEnd != -1) {
+            m_nState.store(StateInMemory, kRelease);
+            m_file.Close();
+            return TRUE;
+        }
+        m_nState.store(StateStreaming, kRelease);
+    } catch (const CFileException& ex) {
+        SetError(ex.GetErrorMessage());
+        return FailOpen();
+    }
+
+    m_bRunning.store(true, kRelease);
+    if (!StartThread(&CWaveStream::ReaderThreadProc)) {
+        m_bRunning.store(false, kRelease);
+        SetError(ResString(2200));
+        return FailOpen();
+    }
+    return TRUE;
+}
+
+BOOL CWaveStream::OpenWrite(const std::string& strPath, DWORD dwCacheBytes, int nFormat) {
+    CFileException e;
+    if (!m_file.Open(strPath.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive,
+                     &e)) {
+        ReportFileError(e);
+        SetError(ResString(2202));
+        return FailOpen();
+    }
+    try {
+        WriteWaveHeader(m_file, nFormat);
+    } catch (const CFileException& ex) {
+        SetError(ex.GetErrorMessage());
+        return FailOpen();
+    }
+    m_nRiffSizePos = kRiffSizeOffset;
+    m_nDataSizePos = kDataSizeOffset;
+
+    // Halves must hold whole samples of either format.
+    dwCacheBytes = std::max<DWORD>(8, dwCacheBytes & ~DWORD{7});
+    m_pCache.reset(new (std::nothrow) BYTE[dwCacheBytes]);
+    if (!m_pCache) {
+        SetError(ResString(3000));
+        return FailOpen();
+    }
+    m_nDataStart = kWaveHeaderBytes;
+    m_nCacheSize = dwCacheBytes;
+    m_nHalfSize = dwCacheBytes / 2;
+    m_nMode = 1;
+    m_nSampleKind = nFormat == kRecordInt16 ? 1 : 2;
+    m_bLoop = false;
+    m_nTaken = 0;
+    m_nPos.store(0, kRelease);
+    m_nState.store(StateStreaming, kRelease);
+    m_nHalf.store(0, kRelease);
+    m_bRunning.store(true, kRelease);
+
+    if (!StartThread(&CWaveStream::WriterThreadProc)) {
+        m_bRunning.store(false, kRelease);
+        SetError(ResString(2200));
+        return FailOpen();
+    }
+    return TRUE;
+}
+
+bool CWaveStream::WaitForHalf(int nHalf, DWORD& dwOffset) const {
+    // Half 0 is free once the audio thread has moved past it, half 1 once it has wrapped round.
+    auto busy = [&] {
+        const DWORD pos = m_nPos.load(kAcquire);
+        return nHalf == 0 ? pos < m_nHalfSize : pos >= m_nHalfSize;
+    };
+    dwOffset = nHalf == 0 ? 0 : m_nHalfSize;
+    // Once seen free, a half stays free: the audio thread's brief step back below the boundary
+    // does not take it back.
+    while (busy()) {
+        // After a stop request the audio thread has stopped moving, so a second look is final.
+        if (!m_bRunning.load(kAcquire)) return !busy();
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+void CWaveStream::ReaderThreadProc(CWaveStream* p) {
+    p->m_bThreadActive.store(true, kRelease);
+    LowerThreadPriority();
+    try {
+        for (;;) {
+            const int nHalf = p->m_nHalf.load(kAcquire);
+            DWORD dwOffset = 0;
+            p->WaitForHalf(nHalf, dwOffset);
+            if (!p->m_bRunning.load(kAcquire)) break;
+
+            BYTE* pDest = p->m_pCache.get() + dwOffset;
+            const UINT n = p->m_file.Read(pDest, p->m_nHalfSize);
+            if (n < p->m_nHalfSize && !p->m_bLoop) {
+                p->m_nDataEnd.store(static_cast<std::int32_t>(dwOffset + n), kRelease);
+                p->m_nState.store(StateEnded, kRelease);
+                break;
+            }
+            if (n < p->m_nHalfSize) {
+                // Loop: the rest of the half comes from the first sample byte on. A file shorter
+                // than a half is read round as often as it takes.
+                UINT nFilled = n;
+                while (nFilled < p->m_nHalfSize) {
+                    p->m_file.Seek(p->m_nDataStart, CFile::begin);
+                    const UINT nMore = p->m_file.Read(pDest + nFilled, p->m_nHalfSize - nFilled);
+                    if (nMore == 0) {
+                        // Nothing left to loop over: end in silence instead of spinning.
+                        p->m_nDataEnd.store(static_cast<std::int32_t>(dwOffset + nFilled), kRelease);
+                        p->m_nState.store(StateEnded, kRelease);
+                        p->m_bThreadActive.store(false, kRelease);
+                        return;
+                    }
+                    nFilled += nMore;
+                }
+            }
+            p->m_nHalf.store(1 - nHalf, kRelease);
+        }
+    } catch (const CFileException& e) {
+        ReportFileError(e);
+        p->m_nState.store(StateFailed, kRelease);
+    }
+    p->m_bThreadActive.store(false, kRelease);
+}
+
+void CWaveStream::WriterThreadProc(CWaveStream* p) {
+    p->m_bThreadActive.store(true, kRelease);
+    LowerThreadPriority();
+    try {
+        for (;;) {
+            const int nHalf = p->m_nHalf.load(kAcquire);
+            DWORD dwOffset = 0;
+            // A half the audio thread has completed is written even after the stop request.
+            if (!p->WaitForHalf(nHalf, dwOffset)) break;
+            p->m_file.Write(p->m_pCache.get() + dwOffset, p->m_nHalfSize);
+            p->m_nHalf.store(1 - nHalf, kRelease);
+        }
+    } catch (const CFileException& e) {
+        ReportFileError(e);
+        p->m_nState.store(StateFailed, kRelease);
+    }
+    p->m_bThreadActive.store(false, kRelease);
+}
+
+std::int16_t CWaveStream::DecodeFrame(DWORD dwPos) const {
+    const BYTE* f = m_pCache.get() + dwPos;
+    if (m_nSampleKind == 0) {
+        if (m_format.nChannels == 1) return Decode8Bit(f[0]);
+        return DecodeStereo(Decode8Bit(f[0]), Decode8Bit(f[1]));
+    }
+    const auto left = static_cast<std::int16_t>(ReadLe16(f));
+    if (m_format.nChannels == 1) return left;
+    return DecodeStereo(left, static_cast<std::int16_t>(ReadLe16(f + 2)));
+}
+
+void CWaveStream::Boundary(DWORD p) {
+    m_nPos.store(p, kRelease);
+    auto waitWhileHalfIs = [&](int nHalf) {
+        while (m_nState.load(kAcquire) == StateStreaming && m_nHalf.load(kAcquire) == nHalf) {
+            std::this_thread::yield();
+        }
+    };
+    if (p >= m_nCacheSize) {
+        if (m_nHalf.load(kAcquire) == 0) waitWhileHalfIs(0);
+        m_nPos.store(0, kRelease);
+    } else if (p == m_nHalfSize) {
+        // Held one below the boundary: a thread waiting for the second half sees it free, and
+        // one waiting for the first half does not see it free too early.
+        m_nPos.store(m_nHalfSize - 1, kRelease);
+        if (m_nHalf.load(kAcquire) == 1) waitWhileHalfIs(1);
+        m_nPos.store(m_nHalfSize, kRelease);
+    }
+}
+
+std::int16_t CWaveStream::ReadSample() {
+    const auto f = static_cast<std::int64_t>(m_nFrameSize);
+    const std::int32_t nDataEnd = m_nDataEnd.load(kAcquire);
+    DWORD pos = m_nPos.load(std::memory_order_relaxed);  // written only by this thread
+    auto endReached = [&](DWORD at) { return nDataEnd - static_cast<std::int64_t>(at) < f; };
+
+    if (nDataEnd == -1) {
+        const std::int16_t v = DecodeFrame(pos);
+        Boundary(pos + m_nFrameSize);
+        return v;
+    }
+    if (m_nState.load(kAcquire) == StateInMemory || m_nHalf.load(kAcquire) == 1) {
+        // The whole remaining data lies ahead in the cache.
+        if (endReached(pos)) return 0;
+        const std::int16_t v = DecodeFrame(pos);
+        pos += m_nFrameSize;
+        if (endReached(pos) && m_bLoop) pos = 0;
+        m_nPos.store(pos, kRelease);
+        return v;
+    }
+    // The data ended in the first half while this thread reads the second.
+    if (pos < m_nHalfSize && endReached(pos)) return 0;
+    const std::int16_t v = DecodeFrame(pos);
+    pos += m_nFrameSize;
+    if (pos >= m_nCacheSize) pos = 0;
+    m_nPos.store(pos, kRelease);
+    return v;
+}
+
+void CWaveStream::WriteSample(double value) {
+    if (m_nState.load(kAcquire) == StateFailed) return;
+    const DWORD dwSize = m_nSampleKind == 1 ? 2 : 4;
+    // Past this the WAV's size fields would wrap: the recording stops taking samples.
+    if (m_nTaken + dwSize > m_nDataLimit) return;
+    m_nTaken += dwSize;
+
+    const DWORD pos = m_nPos.load(std::memory_order_relaxed);
+    BYTE* pDest = m_pCache.get() + pos;
+    if (m_nSampleKind == 1) {
+        const std::int16_t s = EncodeRecord16(value);
+        std::memcpy(pDest, &s, 2);
+    } else {
+        const float fv = EncodeRecordFloat(value);
+        std::memcpy(pDest, &fv, 4);
+    }
+    Boundary(pos + dwSize);
+}
+
+void CWaveStream::Close() {
+    m_bRunning.store(false, kRelease);
+    // Joining, rather than polling a flag the thread sets itself, also covers a thread that has
+    // not started running yet.
+    if (m_hThread.joinable()) m_hThread.join();
+
+    if (m_nMode == 1 && m_nState.load(kAcquire) == StateStreaming) {
+        try {
+            const DWORD pos = m_nPos.load(kAcquire);
+            const DWORD dwStart = pos >= m_nHalfSize ? m_nHalfSize : 0;
+            m_file.Write(m_pCache.get() + dwStart, pos - dwStart);
+            CompleteWaveSizes(m_file);
+            m_file.Close();
+        } catch (const CFileException& e) {
+            SetError(e.GetErrorMessage());
+        }
+    }
+
+    m_pCache.reset();
+    m_file.Abort();
+    m_nMode = 0;
+    m_nSampleKind = 1;
+    m_bLoop = false;
+    m_bThreadActive.store(false, kRelease);
+    m_nState.store(StateInMemory, kRelease);
+    m_format = WAVEFORMATEX{};
+    m_nCacheSize = 0;
+    m_nHalfSize = 0;
+    m_nPos.store(0, kRelease);
+    m_nDataEnd.store(-1, kRelease);
+    m_nHalf.store(0, kRelease);
+    m_nDataStart = -1;
+    m_nDataSizePos = 0;
+    m_nRiffSizePos = 0;
+    m_dwThreadId = {};
+    m_nFrameSize = 2;
+    m_nTaken = 0;
+}

@@ -1,0 +1,95 @@
+// A WAV file streamed beside the audio thread: the accompaniment reader and the direct-recording
+// writer. The cache is split into two halves; while the audio thread works in one, the stream's
+// own I/O thread refills (reader) or writes out (writer) the other, so the audio thread never
+// touches the file. An accompaniment that fits the cache is read whole at open and needs no
+// thread.
+//
+// The two sides hand the halves over without locks: m_nPos has one writer (the audio thread),
+// m_nHalf, m_nDataEnd and the change to StateEnded or StateFailed have one writer (the I/O
+// thread). Each store publishes the cache bytes written before it (release), each load sees them
+// (acquire); waits are yields.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/file.h"
+#include "platform/wave_format.h"
+#include "platform/win_types.h"
+
+class CWaveStream {
+public:
+    enum State { StateInMemory = 0, StateStreaming = 1, StateEnded = 2, StateFailed = 3 };
+
+    CWaveStream() = default;
+    // Close, then show m_strError if it holds a text.
+    virtual ~CWaveStream();
+    CWaveStream(const CWaveStream&) = delete;
+    CWaveStream& operator=(const CWaveStream&) = delete;
+
+    // Opens an accompaniment (8- or 16-bit PCM, mono or stereo, 44100 Hz). On FALSE m_strError
+    // holds the reason and m_nState is StateFailed.
+    BOOL OpenRead(const std::string& strPath, DWORD dwCacheBytes, bool bLoop);
+    // Creates a recording; nFormat 1 = 16-bit integer, 2 = 32-bit float.
+    BOOL OpenWrite(const std::string& strPath, DWORD dwCacheBytes, int nFormat);
+
+    // Audio thread only: the next accompaniment sample, 0 once a non-looping one has ended.
+    std::int16_t ReadSample();
+    // Audio thread only: appends one sample on the 16-bit scale.
+    void WriteSample(double value);
+
+    // Ends streaming, completes a recording, releases everything; m_strError is kept.
+    void Close();
+
+    int GetState() const { return m_nState.load(std::memory_order_acquire); }
+
+    // Caps a recording's data below the default (the largest a WAV's size fields can describe),
+    // so tests can reach the cap without writing gigabytes.
+    void SetDataLimitForTesting(std::uint64_t nBytes) { m_nDataLimit = nBytes; }
+
+    int m_nMode = 0;        // 0 none, 1 writer, 2 reader
+    int m_nSampleKind = 1;  // reader: 0 = 8-bit, 1 = 16-bit; writer: 1 = 16-bit, 2 = float
+    bool m_bLoop = false;
+    std::atomic<bool> m_bRunning{false};
+    std::atomic<bool> m_bThreadActive{false};
+    std::atomic<int> m_nState{StateInMemory};
+    WAVEFORMATEX m_format{};
+    DWORD m_nCacheSize = 0;
+    DWORD m_nHalfSize = 0;
+    std::atomic<DWORD> m_nPos{0};
+    std::atomic<std::int32_t> m_nDataEnd{-1};
+    std::atomic<int> m_nHalf{0};
+    std::int64_t m_nDataStart = -1;
+    std::int32_t m_nDataSizePos = 0;
+    std::int32_t m_nRiffSizePos = 0;
+    std::unique_ptr<BYTE[]> m_pCache;
+    CFile m_file;
+    std::string m_strError;
+    std::thread m_hThread;
+    std::thread::id m_dwThreadId;
+
+private:
+    static void ReaderThreadProc(CWaveStream* pStream);
+    static void WriterThreadProc(CWaveStream* pStream);
+
+    // Waits until the I/O thread may service half m_nHalf, or the stream is asked to stop.
+    // Returns whether the half is free.
+    bool WaitForHalf(int nHalf, DWORD& dwOffset) const;
+    // The audio thread's side of the handshake after moving to position p.
+    void Boundary(DWORD p);
+    std::int16_t DecodeFrame(DWORD dwPos) const;
+    bool StartThread(void (*pProc)(CWaveStream*));
+    // Keeps at most 254 bytes of the text, cut at a character boundary.
+    void SetError(const std::string& strText);
+    BOOL FailOpen();
+
+    DWORD m_nFrameSize = 2;      // reader: bytes per frame
+    std::uint64_t m_nTaken = 0;  // writer: data bytes taken so far (audio thread only)
+    std::uint64_t m_nDataLimit = kMaxDataBytes;
+
+    // RIFF size = 36 + data must fit in 32 bits too.
+    static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
+};

@@ -1,0 +1,70 @@
+// The file class: errors that name their cause and file, and exclusive sharing.
+#include "platform/file.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+#include "tests/support/wav_builder.h"
+
+TEST(File, OpenFailureNamesCauseAndFile) {
+    TempDir dir;
+    const std::string path = dir.Path("missing.wav");
+    CFile f;
+    CFileException e;
+    ASSERT_FALSE(f.Open(path.c_str(), CFile::modeRead, &e));
+    EXPECT_EQ(e.m_cause, CFileException::fileNotFound);
+    EXPECT_EQ(e.GetErrorMessage(), path + ": No such file or directory");
+    EXPECT_FALSE(f.IsOpen());
+
+    ASSERT_FALSE(f.Open(dir.Root().c_str(), CFile::modeRead, &e));
+    EXPECT_EQ(e.m_cause, CFileException::badPath);
+}
+
+TEST(File, ReadReturnsWhatArrived) {
+    TempDir dir;
+    const std::string path = dir.Path("five.bin");
+    WavBytes::Write(path, {1, 2, 3, 4, 5});
+    CFile f;
+    ASSERT_TRUE(f.Open(path.c_str(), CFile::modeRead));
+    unsigned char buf[8] = {};
+    EXPECT_EQ(f.Read(buf, 3), 3u);
+    EXPECT_EQ(f.GetPosition(), 3u);
+    EXPECT_EQ(f.Read(buf, 8), 2u);
+    EXPECT_EQ(buf[1], 5);
+    EXPECT_EQ(f.Read(buf, 8), 0u);
+    EXPECT_EQ(f.GetLength(), 5u);
+    EXPECT_EQ(f.Seek(1, CFile::begin), 1u);
+    EXPECT_EQ(f.Read(buf, 1), 1u);
+    EXPECT_EQ(buf[0], 2);
+}
+
+TEST(File, ExclusiveSharingRefusesASecondOpenAndLeavesTheFileIntact) {
+    TempDir dir;
+    const std::string path = dir.Path("held.wav");
+    WavBytes::Write(path, {9, 9, 9, 9});
+    CFile reader;
+    ASSERT_TRUE(reader.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive));
+
+    CFile writer;
+    CFileException e;
+    EXPECT_FALSE(writer.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, &e));
+    EXPECT_EQ(e.m_cause, CFileException::sharingViolation);
+    EXPECT_EQ(WavBytes::ReadFile(path).size(), 4u) << "a refused create must not truncate";
+
+    reader.Close();
+    EXPECT_TRUE(writer.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, &e));
+    EXPECT_EQ(WavBytes::ReadFile(path).size(), 0u);
+}
+
+TEST(File, WriteFailureThrowsWithTheCause) {
+    CFile f;
+    ASSERT_TRUE(f.Open("/dev/full", CFile::modeWrite));
+    const char data[4] = {};
+    try {
+        f.Write(data, 4);
+        FAIL() << "writing to a full device must throw";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::diskFull);
+        EXPECT_NE(e.GetErrorMessage().find("/dev/full"), std::string::npos);
+    }
+}
