@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build (all tests), then the non-UI tests under
-# AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer, then a bounded fuzz run
+# of the WAV readers.
 # Installs whatever Debian packages are missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,3 +15,5 @@ for preset in default asan tsan; do
     echo "=== $preset tests"
     ctest --preset "$preset"
 done
+
+scripts/fuzz.sh 60
