@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the normal build (all tests), then the non-UI tests under
-# AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer, then a bounded fuzz run
-# of the WAV readers.
+# Builds and runs every test: a bounded fuzz run of the WAV readers, the normal build (all
+# tests), then the non-UI tests under AddressSanitizer + UndefinedBehaviorSanitizer and under
+# ThreadSanitizer.
 # Installs whatever Debian packages are missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+
+# First, so that the last lines printed are the test runner's summary.
+scripts/fuzz.sh 60
 
 for preset in default asan tsan; do
     echo "=== $preset build"
@@ -15,5 +18,3 @@ for preset in default asan tsan; do
     echo "=== $preset tests"
     ctest --preset "$preset"
 done
-
-scripts/fuzz.sh 60
