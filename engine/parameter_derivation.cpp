@@ -7,6 +7,20 @@
 #include "engine/performance_state.h"
 #include "res/resource.h"
 
+ParameterTexts StartupParameterTexts() {
+    ParameterTexts t;
+    t.strBuffer = "400";
+    t.strRange = "5";
+    t.strModRatio = "1";
+    t.strModDepth = "20";
+    t.strLeftShift = "2";
+    t.strRightShift = "5";
+    t.strDistortion = "0";
+    t.strFeedback = "0";
+    t.strRangeAdjust = "0";
+    return t;
+}
+
 UINT DeriveParameters(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOverCycleData) {
     PERFORMANCESTATE& ps = PerformanceState;
 

@@ -19,6 +19,9 @@ struct ParameterTexts {
     std::string strRangeAdjust;  // 1019
 };
 
+// The main dialog's texts when the program starts.
+ParameterTexts StartupParameterTexts();
+
 // Over-cycle list item data: 100 * log2(n) + n for the items x1, x2, x4, x8 and x16.
 constexpr DWORD_PTR kOverCycleItemData[] = {1, 102, 204, 308, 416};
 

@@ -1,0 +1,136 @@
+// The audio thread: thread start, the block loop, one output sample, the teardown.
+#include "engine/audio_thread.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "engine/performance_state.h"
+#include "engine/voice.h"
+#include "files/wave_stream.h"
+#include "filter/fir_stage.h"
+
+namespace {
+
+constexpr auto kAcquire = std::memory_order_acquire;
+constexpr auto kRelease = std::memory_order_release;
+
+AudioSampleHook g_pfnSampleHook = nullptr;
+
+bool Running() { return PerformanceState.bRunning.load(kAcquire) != 0; }
+
+// The thread's own state for one session.
+struct AudioSession {
+    CVoice voice;
+    int nDelayPos = 0;           // the filter stage's feedback delay position
+    std::uint64_t nSample = 0;   // output samples rendered, for the sample hook
+};
+
+// One output sample; false when the session must end (the accompaniment failed).
+bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
+    PERFORMANCESTATE& ps = PerformanceState;
+
+    double v = s.voice.NextSample();
+    if (ps.pFirStage1 != nullptr) v = ProcessFirStage(v, s.nDelayPos);
+
+    CWaveStream* pWriter = ps.pRecordWriter;
+    double out = v;
+    if (CWaveStream* pReader = ps.pAccompReader; pReader != nullptr) {
+        if (pReader->GetState() == CWaveStream::StateFailed) return false;
+        const std::int16_t a = pReader->ReadSample();
+        if (pReader->GetState() == CWaveStream::StateFailed) return false;
+        const double m = (1 - ps.dAccompRatio) * v + a * ps.dAccompRatio;
+        // The recording takes the value before the final clamp, so a float recording keeps peaks
+        // that the output clips.
+        if (pWriter != nullptr && pWriter->GetState() != CWaveStream::StateFailed) {
+            pWriter->WriteSample(ps.bRecordAccomp ? m : v);
+        }
+        out = m;
+    } else if (pWriter != nullptr && pWriter->GetState() != CWaveStream::StateFailed) {
+        pWriter->WriteSample(v);
+    }
+
+    if (out > 32767.0) out = 32767.0;
+    if (out < -32768.0) out = -32768.0;
+    if (std::isnan(out)) out = 0.0;  // NaN has no int16 value
+    nOut = static_cast<std::int16_t>(out);
+    return true;
+}
+
+// Renders and queues blocks until the session must end.
+void RenderBlocks(AudioSession& s) {
+    PERFORMANCESTATE& ps = PerformanceState;
+    for (int k = 0;; k = (k + 1) % kBlockCount) {
+        if (!Running()) return;
+        WAVEHDR& hdr = ps.aWaveHdr[k];
+        while (hdr.dwUser.load(kAcquire) != 0) {
+            if (!Running()) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+
+        std::int16_t* pBlock = ps.pSamples + static_cast<std::size_t>(k) * ps.nBlockSamples;
+        for (int j = 0; j < ps.nBlockSamples; ++j) {
+            if (g_pfnSampleHook != nullptr) g_pfnSampleHook(s.nSample);
+            ++s.nSample;
+            if (!Running()) return;
+            if (!RenderOneSample(s, pBlock[j])) return;
+        }
+        if (!Running()) return;
+
+        hdr.lpData = reinterpret_cast<char*>(pBlock);
+        hdr.dwBufferLength = static_cast<DWORD>(2 * ps.nBlockSamples);
+        hdr.dwBytesRecorded = 0;
+        hdr.dwFlags = 0;  // clears the prepared and done marks of the block's last use
+        hdr.dwLoops = 0;
+        hdr.lpNext = nullptr;
+        hdr.reserved = 0;
+        hdr.dwUser.store(1, kRelease);
+        if (waveOutPrepareHeader(ps.hWaveOut, &hdr, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return;
+        if (waveOutWrite(ps.hWaveOut, &hdr, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return;
+    }
+}
+
+void Teardown() {
+    PERFORMANCESTATE& ps = PerformanceState;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    waveOutReset(ps.hWaveOut);
+    for (WAVEHDR& hdr : ps.aWaveHdr) {
+        if (hdr.dwUser.load(kAcquire) != 0) waveOutUnprepareHeader(ps.hWaveOut, &hdr, sizeof(WAVEHDR));
+    }
+    waveOutClose(ps.hWaveOut);
+    ps.hWaveOut = nullptr;
+
+    delete[] ps.pSamples;
+    ps.pSamples = nullptr;
+    ReleaseFirStage();
+    delete ps.pAccompReader;  // shows its error text, if it has one
+    ps.pAccompReader = nullptr;
+    delete ps.pRecordWriter;  // writes out its cache and completes the file
+    ps.pRecordWriter = nullptr;
+}
+
+}  // namespace
+
+void SetAudioSampleHook(AudioSampleHook pfnHook) { g_pfnSampleHook = pfnHook; }
+
+void WaveOutDoneProc(HWAVEOUT, UINT uMsg, DWORD_PTR, DWORD_PTR dwParam1, DWORD_PTR) {
+    // Runs on the wave output's thread: nothing but the flag.
+    if (uMsg == WOM_DONE) reinterpret_cast<WAVEHDR*>(dwParam1)->dwUser.store(0, kRelease);
+}
+
+void AudioThreadProc(void*) {
+    PERFORMANCESTATE& ps = PerformanceState;
+    // Bottom left is silent: nothing sounds until the board reports a movement.
+    ps.dRightClickFactor.store(1.0, std::memory_order_relaxed);
+    ps.dLeftClickFactor.store(1.0, std::memory_order_relaxed);
+    ps.dPointerX.store(0.0, std::memory_order_relaxed);
+    ps.dPointerY.store(1.0, std::memory_order_relaxed);
+
+    AudioSession session;
+    session.voice.Start();
+    RenderBlocks(session);
+    Teardown();
+
+    // Last act: a board that sees 0 knows every resource of the session is released.
+    ps.nActiveThreads.fetch_sub(1, kRelease);
+}

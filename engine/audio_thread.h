@@ -1,0 +1,22 @@
+// The audio thread of a play session: renders a ring of 16 output blocks sample by sample
+// (voice, filter stage, accompaniment mix, recording tap, clamp and store) and queues each to the
+// wave output as soon as the device has given it back. Releases everything the session holds
+// when it ends.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/wave_out.h"
+
+// Thread function; its parameter is ignored. The session start counts the thread as live
+// (nActiveThreads = 1) before creating it; the thread's last act is to subtract 1.
+void AudioThreadProc(void* pParam);
+
+// The wave output's function callback: frees a block (dwUser = 0) when the device is done with it.
+void WaveOutDoneProc(HWAVEOUT hwo, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2);
+
+// Called by the audio thread before each output sample with the sample's index from the start of
+// the session. The render tool drives the pointer with it; the program installs none. Set it
+// only while no audio thread runs.
+using AudioSampleHook = void (*)(std::uint64_t nSample);
+void SetAudioSampleHook(AudioSampleHook pfnHook);

@@ -1,0 +1,41 @@
+// Starting and ending a play session: everything the play command does between the press of the
+// play button and the board, shared with the render tool so both prepare a session the same way.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/parameter_derivation.h"
+#include "filter/fir_stage.h"
+#include "platform/win_types.h"
+
+// The main dialog's settings as a session reads them.
+struct SessionSettings {
+    ParameterTexts texts;
+    int nCheckDetune = 0;             // check box 1003
+    DWORD_PTR dwOverCycleData = 1;    // item data of the over-cycle list's top item
+    std::string strCache = "64";      // edit 1035, KBytes
+    FirStageSettings fir;             // check box 1021 and the filter members
+    int nCheckAccomp = 0;             // check box 1017
+    std::string strAccompFile;
+    bool bAccompLoop = false;
+    int nAccompRatio = 50;            // percent of accompaniment in the mix
+    int nCheckRecord = 0;             // check box 1016
+    int nRecordFormat = 0;            // 0 = 16-bit integer, otherwise 32-bit float
+    bool bRecordAccomp = false;
+};
+
+// Asks for the recording file; false when the user cancels.
+using RecordPathQuery = std::function<bool(std::string& strPath)>;
+
+// Prepares the session in PerformanceState and starts the audio thread. On any failure the
+// message (if the step has one) has been shown, everything the attempt obtained is released, and
+// the result is false; the settings can be corrected and the start tried again.
+bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath);
+
+// Ends a session the way the board's closing does: asks the audio thread to stop and waits for it
+// in 100 ms sleeps when one was live; then joins it.
+void StopSession();
+
+// Joins an audio thread that has ended (before the next session and at program exit).
+void JoinAudioThread();

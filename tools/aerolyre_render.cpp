@@ -1,0 +1,266 @@
+// aerolyre-render: the instrument's engine driven by a gesture script instead of the board,
+// writing what the audio thread stores into its output blocks to a WAV file.
+//
+//   aerolyre-render [OPTIONS] GESTURE.csv OUT.wav
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/audio_thread.h"
+#include "engine/decimal_text.h"
+#include "engine/message_box.h"
+#include "engine/performance_state.h"
+#include "engine/session.h"
+#include "files/tone_file.h"
+#include "files/wave_file.h"
+#include "platform/file.h"
+#include "platform/message_service.h"
+#include "platform/wave_out.h"
+#include "res/resource.h"
+#include "tools/gesture_script.h"
+
+namespace {
+
+constexpr int kExitRefused = 2;
+
+const char kUsage[] =
+    "usage: aerolyre-render [OPTIONS] GESTURE.csv OUT.wav\n"
+    "  --tone FILE.aly       tone file (default: the start-up tone)\n"
+    "  --buffer TEXT         buffer setting in bytes (default 400)\n"
+    "  --overcycle N         1, 2, 4, 8 or 16 (default 1)\n"
+    "  --cache TEXT          cache setting in KBytes (default 64)\n"
+    "  --accomp FILE.wav     mix in an accompaniment\n"
+    "  --accomp-ratio N      share of the accompaniment, 0 to 100 (default 50)\n"
+    "  --accomp-loop         loop the accompaniment\n"
+    "  --record FILE.wav     record directly to a WAV file\n"
+    "  --record-float        record 32-bit floats instead of 16-bit integers\n"
+    "  --record-accomp       record the mix with the accompaniment\n";
+
+struct Options {
+    std::string strTone;
+    std::string strBuffer = "400";
+    int nOverCycleIndex = 0;
+    std::string strCache = "64";
+    std::string strAccomp;
+    int nAccompRatio = 50;
+    bool bAccompLoop = false;
+    std::string strRecord;
+    bool bRecordFloat = false;
+    bool bRecordAccomp = false;
+    std::string strGesture;
+    std::string strOut;
+};
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--tone") {
+            if (!value(o.strTone)) return false;
+        } else if (a == "--buffer") {
+            if (!value(o.strBuffer)) return false;
+        } else if (a == "--cache") {
+            if (!value(o.strCache)) return false;
+        } else if (a == "--overcycle") {
+            if (!value(v)) return false;
+            const char* kNames[] = {"1", "2", "4", "8", "16"};
+            o.nOverCycleIndex = -1;
+            for (int k = 0; k < 5; ++k) {
+                if (v == kNames[k]) o.nOverCycleIndex = k;
+            }
+            if (o.nOverCycleIndex < 0) return false;
+        } else if (a == "--accomp") {
+            if (!value(o.strAccomp)) return false;
+        } else if (a == "--accomp-ratio") {
+            if (!value(v) || v.empty() || v.find_first_not_of("0123456789") != std::string::npos) return false;
+            o.nAccompRatio = AtoiSaturating(v);
+            if (o.nAccompRatio > 100) return false;
+        } else if (a == "--accomp-loop") {
+            o.bAccompLoop = true;
+        } else if (a == "--record") {
+            if (!value(o.strRecord)) return false;
+        } else if (a == "--record-float") {
+            o.bRecordFloat = true;
+        } else if (a == "--record-accomp") {
+            o.bRecordAccomp = true;
+        } else if (a.rfind("--", 0) == 0) {
+            return false;
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 2) return false;
+    o.strGesture = positional[0];
+    o.strOut = positional[1];
+    return true;
+}
+
+void SetStartupTone(ToneData& tone) {
+    const ParameterTexts t = StartupParameterTexts();
+    tone.strRange = t.strRange;
+    tone.strRangeAdjust = t.strRangeAdjust;
+    tone.strLeftShift = t.strLeftShift;
+    tone.strRightShift = t.strRightShift;
+    tone.strModRatio = t.strModRatio;
+    tone.strModDepth = t.strModDepth;
+    tone.strFeedback = t.strFeedback;
+    tone.strDistortion = t.strDistortion;
+}
+
+bool LoadTone(const std::string& strPath, ToneData& tone) {
+    CFile file;
+    if (!file.Open(strPath.c_str(), CFile::modeRead | CFile::shareExclusive) ||
+        ReadToneFile(file, tone) != kToneFieldCount) {
+        AfxMessageBox(IDS_ERR_TONE_READ);
+        return false;
+    }
+    return true;
+}
+
+// What the audio thread renders, and where the script stands. Touched only by the audio thread
+// while it runs, and by main before and after.
+struct Render {
+    std::vector<GestureRow> rows;
+    std::size_t nNextRow = 0;
+    std::uint64_t nTotal = 0;
+    std::vector<std::int16_t> samples;
+} g_render;
+
+// Before each output sample: apply the rows that start here; at the end, take the samples of the
+// block being filled (it is never queued) and stop.
+void OnSample(std::uint64_t nSample) {
+    PERFORMANCESTATE& ps = PerformanceState;
+    while (g_render.nNextRow < g_render.rows.size() && g_render.rows[g_render.nNextRow].nSample <= nSample) {
+        const GestureRow& r = g_render.rows[g_render.nNextRow++];
+        ps.dPointerX.store(r.dX, std::memory_order_relaxed);
+        ps.dPointerY.store(r.dY, std::memory_order_relaxed);
+        ps.dLeftClickFactor.store(r.bLeft ? ps.dLeftShiftRatio : 1.0, std::memory_order_relaxed);
+        ps.dRightClickFactor.store(r.bRight ? ps.dRightShiftRatio : 1.0, std::memory_order_relaxed);
+    }
+    if (nSample == g_render.nTotal) {
+        const auto n = static_cast<std::uint64_t>(ps.nBlockSamples);
+        const std::int16_t* pBlock = ps.pSamples + ((nSample / n) % kBlockCount) * n;
+        g_render.samples.insert(g_render.samples.end(), pBlock, pBlock + nSample % n);
+        ps.bRunning.store(0, std::memory_order_release);
+    }
+}
+
+void OnBlock(const std::int16_t* pSamples, std::size_t nCount) {
+    g_render.samples.insert(g_render.samples.end(), pSamples, pSamples + nCount);
+    // Blocks of no samples never reach a sample: end after the first.
+    if (nCount == 0 || g_render.samples.size() >= g_render.nTotal) {
+        PerformanceState.bRunning.store(0, std::memory_order_release);
+    }
+}
+
+bool WriteOutput(const std::string& strPath, const std::vector<std::int16_t>& samples) {
+    CFile file;
+    CFileException e;
+    if (!file.Open(strPath.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, &e)) {
+        ReportFileError(e);
+        AfxMessageBox(IDS_ERR_OUTPUT_OPEN);
+        return false;
+    }
+    try {
+        WriteWaveHeader(file, kRecordInt16);
+        file.Write(samples.data(), static_cast<UINT>(samples.size() * sizeof(std::int16_t)));
+        CompleteWaveSizes(file);
+        file.Close();
+    } catch (const CFileException& ex) {
+        ReportFileError(ex);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int nMessages = 0;
+    SetMessageSink([&nMessages](const std::string& s) {
+        ++nMessages;
+        std::fprintf(stderr, "%s\n", s.c_str());
+    });
+    InitPerformanceState();
+
+    Options o;
+    if (!ParseOptions(argc, argv, o)) {
+        std::fputs(kUsage, stderr);
+        return kExitRefused;
+    }
+
+    std::ifstream script(o.strGesture);
+    std::string strError;
+    if (!script) {
+        std::fprintf(stderr, "%s: cannot be read\n", o.strGesture.c_str());
+        return kExitRefused;
+    }
+    if (!ParseGestureScript(script, g_render.rows, strError)) {
+        std::fprintf(stderr, "%s: %s\n", o.strGesture.c_str(), strError.c_str());
+        return kExitRefused;
+    }
+    g_render.nTotal = g_render.rows.back().nSample;
+
+    ToneData tone;
+    SetStartupTone(tone);
+    if (!o.strTone.empty() && !LoadTone(o.strTone, tone)) return kExitRefused;
+
+    SessionSettings s;
+    s.texts = StartupParameterTexts();
+    s.texts.strBuffer = o.strBuffer;
+    s.texts.strRange = tone.strRange;
+    s.texts.strRangeAdjust = tone.strRangeAdjust;
+    s.texts.strLeftShift = tone.strLeftShift;
+    s.texts.strRightShift = tone.strRightShift;
+    s.texts.strModRatio = tone.strModRatio;
+    s.texts.strModDepth = tone.strModDepth;
+    s.texts.strFeedback = tone.strFeedback;
+    s.texts.strDistortion = tone.strDistortion;
+    s.nCheckDetune = tone.nCheckDetune;
+    s.dwOverCycleData = kOverCycleItemData[o.nOverCycleIndex];
+    s.strCache = o.strCache;
+    s.fir.nCheckFir = tone.nCheckFir;
+    s.fir.pFilter1 = &tone.firFilter1;
+    s.fir.pFilter2 = &tone.firFilter2;
+    s.fir.nFirInputVolume = tone.nFirInputVolume;
+    s.fir.nFirFilter2Volume = tone.nFirFilter2Volume;
+    s.fir.nFirDelay = tone.nFirDelay;
+    s.fir.nFirFeedback = tone.nFirFeedback;
+    s.nCheckAccomp = o.strAccomp.empty() ? 0 : 1;
+    s.strAccompFile = o.strAccomp;
+    s.bAccompLoop = o.bAccompLoop;
+    s.nAccompRatio = o.nAccompRatio;
+    s.nCheckRecord = o.strRecord.empty() ? 0 : 1;
+    s.nRecordFormat = o.bRecordFloat ? 1 : 0;
+    s.bRecordAccomp = o.bRecordAccomp;
+
+    SetImmediateWaveDevice(OnBlock);
+    SetAudioSampleHook(OnSample);
+    const bool bStarted = StartSession(s, [&o](std::string& strPath) {
+        strPath = o.strRecord;
+        return true;
+    });
+    if (!bStarted) return kExitRefused;
+    // The session ends itself once the script's last sample is rendered.
+    while (PerformanceState.nActiveThreads.load(std::memory_order_acquire) != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    JoinAudioThread();
+    SetAudioSampleHook(nullptr);
+    SetImmediateWaveDevice(nullptr);
+
+    g_render.samples.resize(std::min<std::size_t>(g_render.samples.size(), g_render.nTotal));
+    if (!WriteOutput(o.strOut, g_render.samples)) return kExitRefused;
+    return nMessages == 0 ? 0 : kExitRefused;
+}

@@ -1,0 +1,19 @@
+// The render tool's gesture script: lines "sample,x,y,left,right" that set the pointer and the
+// buttons from an output sample index on. The last row only marks the end.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+struct GestureRow {
+    std::uint64_t nSample;
+    double dX;
+    double dY;
+    bool bLeft;
+    bool bRight;
+};
+
+// Parses a script; on failure returns false with a reason naming the line.
+bool ParseGestureScript(std::istream& in, std::vector<GestureRow>& rows, std::string& strError);
