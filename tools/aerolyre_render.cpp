@@ -2,16 +2,13 @@
 // writing what the audio thread stores into its output blocks to a WAV file.
 //
 //   aerolyre-render [OPTIONS] GESTURE.csv OUT.wav
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "engine/audio_thread.h"
 #include "engine/decimal_text.h"
 #include "engine/message_box.h"
 #include "engine/performance_state.h"
@@ -20,9 +17,9 @@
 #include "files/wave_file.h"
 #include "platform/file.h"
 #include "platform/message_service.h"
-#include "platform/wave_out.h"
 #include "res/resource.h"
 #include "tools/gesture_script.h"
+#include "tools/render_session.h"
 
 namespace {
 
@@ -128,42 +125,6 @@ bool LoadTone(const std::string& strPath, ToneData& tone) {
     return true;
 }
 
-// What the audio thread renders, and where the script stands. Touched only by the audio thread
-// while it runs, and by main before and after.
-struct Render {
-    std::vector<GestureRow> rows;
-    std::size_t nNextRow = 0;
-    std::uint64_t nTotal = 0;
-    std::vector<std::int16_t> samples;
-} g_render;
-
-// Before each output sample: apply the rows that start here; at the end, take the samples of the
-// block being filled (it is never queued) and stop.
-void OnSample(std::uint64_t nSample) {
-    PERFORMANCESTATE& ps = PerformanceState;
-    while (g_render.nNextRow < g_render.rows.size() && g_render.rows[g_render.nNextRow].nSample <= nSample) {
-        const GestureRow& r = g_render.rows[g_render.nNextRow++];
-        ps.dPointerX.store(r.dX, std::memory_order_relaxed);
-        ps.dPointerY.store(r.dY, std::memory_order_relaxed);
-        ps.dLeftClickFactor.store(r.bLeft ? ps.dLeftShiftRatio : 1.0, std::memory_order_relaxed);
-        ps.dRightClickFactor.store(r.bRight ? ps.dRightShiftRatio : 1.0, std::memory_order_relaxed);
-    }
-    if (nSample == g_render.nTotal) {
-        const auto n = static_cast<std::uint64_t>(ps.nBlockSamples);
-        const std::int16_t* pBlock = ps.pSamples + ((nSample / n) % kBlockCount) * n;
-        g_render.samples.insert(g_render.samples.end(), pBlock, pBlock + nSample % n);
-        ps.bRunning.store(0, std::memory_order_release);
-    }
-}
-
-void OnBlock(const std::int16_t* pSamples, std::size_t nCount) {
-    g_render.samples.insert(g_render.samples.end(), pSamples, pSamples + nCount);
-    // Blocks of no samples never reach a sample: end after the first.
-    if (nCount == 0 || g_render.samples.size() >= g_render.nTotal) {
-        PerformanceState.bRunning.store(0, std::memory_order_release);
-    }
-}
-
 bool WriteOutput(const std::string& strPath, const std::vector<std::int16_t>& samples) {
     CFile file;
     CFileException e;
@@ -206,11 +167,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot be read\n", o.strGesture.c_str());
         return kExitRefused;
     }
-    if (!ParseGestureScript(script, g_render.rows, strError)) {
+    std::vector<GestureRow> rows;
+    if (!ParseGestureScript(script, rows, strError)) {
         std::fprintf(stderr, "%s: %s\n", o.strGesture.c_str(), strError.c_str());
         return kExitRefused;
     }
-    g_render.nTotal = g_render.rows.back().nSample;
 
     ToneData tone;
     SetStartupTone(tone);
@@ -245,22 +206,13 @@ int main(int argc, char** argv) {
     s.nRecordFormat = o.bRecordFloat ? 1 : 0;
     s.bRecordAccomp = o.bRecordAccomp;
 
-    SetImmediateWaveDevice(OnBlock);
-    SetAudioSampleHook(OnSample);
-    const bool bStarted = StartSession(s, [&o](std::string& strPath) {
+    std::vector<std::int16_t> samples;
+    const bool bStarted = RenderSession(s, rows, [&o](std::string& strPath) {
         strPath = o.strRecord;
         return true;
-    });
+    }, samples);
     if (!bStarted) return kExitRefused;
-    // The session ends itself once the script's last sample is rendered.
-    while (PerformanceState.nActiveThreads.load(std::memory_order_acquire) != 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    JoinAudioThread();
-    SetAudioSampleHook(nullptr);
-    SetImmediateWaveDevice(nullptr);
 
-    g_render.samples.resize(std::min<std::size_t>(g_render.samples.size(), g_render.nTotal));
-    if (!WriteOutput(o.strOut, g_render.samples)) return kExitRefused;
+    if (!WriteOutput(o.strOut, samples)) return kExitRefused;
     return nMessages == 0 ? 0 : kExitRefused;
 }

@@ -1,0 +1,206 @@
+// The wave-output layer: the paced devices, reset, and PortAudio through ALSA's file device.
+#include "platform/wave_out.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "engine/audio_thread.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/session_support.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wav_builder.h"
+
+namespace {
+
+std::atomic<int> g_nDone{0};
+std::atomic<int> g_nClose{0};
+
+void CountingCallback(HWAVEOUT, UINT uMsg, DWORD_PTR, DWORD_PTR dwParam1, DWORD_PTR) {
+    if (uMsg == WOM_DONE) {
+        reinterpret_cast<WAVEHDR*>(dwParam1)->dwUser.store(0);
+        ++g_nDone;
+    }
+    if (uMsg == WOM_CLOSE) ++g_nClose;
+}
+
+const WAVEFORMATEX kFormat{WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
+
+MMRESULT Open(HWAVEOUT& hwo) {
+    g_nDone = 0;
+    g_nClose = 0;
+    return waveOutOpen(&hwo, WAVE_MAPPER, &kFormat, reinterpret_cast<DWORD_PTR>(&CountingCallback), 0,
+                       CALLBACK_FUNCTION);
+}
+
+void Queue(HWAVEOUT hwo, WAVEHDR& hdr, std::vector<std::int16_t>& samples) {
+    ZeroWaveHeader(hdr);
+    hdr.lpData = reinterpret_cast<char*>(samples.data());
+    hdr.dwBufferLength = static_cast<DWORD>(2 * samples.size());
+    hdr.dwUser.store(1);
+    ASSERT_EQ(waveOutPrepareHeader(hwo, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutWrite(hwo, &hdr, sizeof hdr), MMSYSERR_NOERROR);
+}
+
+std::vector<float> ReadSamples(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (f == nullptr) return {};
+    sf_command(f, SFC_SET_NORM_FLOAT, nullptr, SF_FALSE);
+    std::vector<float> v(info.frames);
+    sf_readf_float(f, v.data(), info.frames);
+    sf_close(f);
+    return v;
+}
+
+}  // namespace
+
+TEST(WaveOut, RefusesFormatsOtherThan16BitMono44k) {
+    WaveDeviceEnv device("null");
+    HWAVEOUT hwo = nullptr;
+    WAVEFORMATEX stereo = kFormat;
+    stereo.nChannels = 2;
+    EXPECT_EQ(waveOutOpen(&hwo, WAVE_MAPPER, &stereo, 0, 0, 0), WAVERR_BADFORMAT);
+    EXPECT_EQ(hwo, nullptr);
+    EXPECT_EQ(waveOutOpen(&hwo, 3, &kFormat, 0, 0, 0), MMSYSERR_BADDEVICEID);
+}
+
+TEST(WaveOut, NullDevicePlaysAtThePaceOfTheSamples) {
+    WaveDeviceEnv device("null");
+    HWAVEOUT hwo = nullptr;
+    ASSERT_EQ(Open(hwo), MMSYSERR_NOERROR);
+    std::vector<std::int16_t> a(4410, 1), b(4410, 2);  // 100 ms each
+    WAVEHDR ha, hb;
+    const auto t0 = std::chrono::steady_clock::now();
+    Queue(hwo, ha, a);
+    Queue(hwo, hb, b);
+    while (hb.dwUser.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    EXPECT_GE(ms.count(), 190);
+    EXPECT_EQ(g_nDone.load(), 2);
+    EXPECT_TRUE(ha.dwFlags & WHDR_DONE);
+    EXPECT_FALSE(ha.dwFlags & WHDR_INQUEUE);
+    EXPECT_EQ(waveOutClose(hwo), MMSYSERR_NOERROR);
+    EXPECT_EQ(g_nClose.load(), 1);
+}
+
+TEST(WaveOut, ResetReturnsEveryQueuedBlock) {
+    WaveDeviceEnv device("null");
+    HWAVEOUT hwo = nullptr;
+    ASSERT_EQ(Open(hwo), MMSYSERR_NOERROR);
+    std::vector<std::vector<std::int16_t>> blocks(16, std::vector<std::int16_t>(44100, 7));
+    WAVEHDR hdrs[16];
+    for (int k = 0; k < 16; ++k) Queue(hwo, hdrs[k], blocks[k]);
+    EXPECT_EQ(waveOutClose(hwo), WAVERR_STILLPLAYING);
+    EXPECT_EQ(waveOutUnprepareHeader(hwo, &hdrs[15], sizeof(WAVEHDR)), WAVERR_STILLPLAYING);
+    ASSERT_EQ(waveOutReset(hwo), MMSYSERR_NOERROR);
+    EXPECT_EQ(g_nDone.load(), 16);
+    for (WAVEHDR& h : hdrs) {
+        EXPECT_EQ(h.dwUser.load(), 0u);
+        EXPECT_EQ(waveOutUnprepareHeader(hwo, &h, sizeof h), MMSYSERR_NOERROR);
+    }
+    EXPECT_EQ(waveOutClose(hwo), MMSYSERR_NOERROR);
+}
+
+TEST(WaveOut, CaptureAppendsEveryPlayedSampleAcrossOpens) {
+    TempDir dir;
+    const std::string path = dir.Path("cap.wav");
+    WaveDeviceEnv device("capture:" + path);
+    std::vector<std::int16_t> expected;
+    for (int session = 0; session < 2; ++session) {
+        HWAVEOUT hwo = nullptr;
+        ASSERT_EQ(Open(hwo), MMSYSERR_NOERROR);
+        std::vector<std::int16_t> a(300), b(7);
+        for (std::size_t i = 0; i < a.size(); ++i) a[i] = static_cast<std::int16_t>(session * 1000 + i);
+        for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::int16_t>(-1 - static_cast<int>(i));
+        WAVEHDR ha, hb;
+        Queue(hwo, ha, a);
+        Queue(hwo, hb, b);
+        while (hb.dwUser.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        expected.insert(expected.end(), a.begin(), a.end());
+        expected.insert(expected.end(), b.begin(), b.end());
+        ASSERT_EQ(waveOutClose(hwo), MMSYSERR_NOERROR);
+    }
+    const std::vector<float> got = ReadSamples(path);
+    EXPECT_EQ(got, std::vector<float>(expected.begin(), expected.end()));
+}
+
+TEST(WaveOut, NoSoundCardFailsQuietly) {
+    // An ALSA configuration without any device, and no JACK server.
+    TempDir dir;
+    const std::string conf = dir.Path("asound.conf");
+    std::ofstream(conf) << "pcm.!default { type hw; card 99 }\n";
+    ::setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
+    ::unsetenv("AEROLYRE_WAVE_DEVICE");
+
+    const std::string errPath = dir.Path("stderr.txt");
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    FILE* err = std::fopen(errPath.c_str(), "w");
+    ::dup2(::fileno(err), STDERR_FILENO);
+    HWAVEOUT hwo = nullptr;
+    const MMRESULT r = Open(hwo);
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    std::fclose(err);
+
+    EXPECT_NE(r, MMSYSERR_NOERROR);
+    EXPECT_EQ(hwo, nullptr);
+    std::ifstream in(errPath);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(text, "") << "the libraries' diagnostics must not reach the terminal";
+    ::unsetenv("ALSA_CONFIG_PATH");
+}
+
+TEST(WaveOut, PortAudioThroughAlsaFileDeviceLosesNothing) {
+    // ALSA's file plugin as the default device: every sample PortAudio plays lands in a raw file.
+    TempDir dir;
+    const std::string raw = dir.Path("played.raw");
+    const std::string conf = dir.Path("asound.conf");
+    std::ofstream(conf) << "pcm.!default { type file; slave.pcm { type null }; file \"" << raw
+                        << "\"; format \"raw\" }\n";
+    ::setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
+    ::unsetenv("AEROLYRE_WAVE_DEVICE");
+    MessageRecorder messages;
+
+    const std::vector<GestureRow> rows = {{0, 0.4, 0.1, false, false}, {20000, 0.7, 0.0, false, true},
+                                          {40000, 0.7, 0.0, false, true}};
+    std::vector<std::int16_t> rendered;
+    ASSERT_TRUE(RenderSession(StartupSession(), rows, nullptr, rendered));
+
+    // The same gesture through PortAudio; the session renders past the script, then stops.
+    static const std::vector<GestureRow>* s_pRows;
+    s_pRows = &rows;
+    SetAudioSampleHook([](std::uint64_t n) {
+        for (const GestureRow& r : *s_pRows) {
+            if (r.nSample == n) ApplyGestureRow(r);
+        }
+        if (n == 120000) PerformanceState.bRunning.store(0);
+    });
+    ASSERT_TRUE(StartSession(StartupSession(), nullptr)) << (messages.Messages().empty() ? "" : messages.Messages()[0]);
+    ASSERT_TRUE(WaitForThreadEnd(std::chrono::seconds(30)));
+    JoinAudioThread();
+    SetAudioSampleHook(nullptr);
+    ::unsetenv("ALSA_CONFIG_PATH");
+
+    const std::vector<unsigned char> bytes = WavBytes::ReadFile(raw);
+    std::vector<std::int16_t> played(bytes.size() / 2);
+    std::memcpy(played.data(), bytes.data(), played.size() * 2);
+    // The device may add silence before the first block and when the queue runs dry; the
+    // performance's own samples must all arrive, in order, none lost or repeated. The gesture
+    // never passes through an exact zero after its first samples, so zeros are the device's.
+    std::vector<std::int16_t> expected, got;
+    std::copy_if(rendered.begin(), rendered.end(), std::back_inserter(expected), [](std::int16_t v) { return v != 0; });
+    std::copy_if(played.begin(), played.end(), std::back_inserter(got), [](std::int16_t v) { return v != 0; });
+    ASSERT_GT(expected.size(), 39000u);
+    ASSERT_GE(got.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(got[i], expected[i]) << i;
+}

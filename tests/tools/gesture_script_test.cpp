@@ -1,0 +1,37 @@
+#include "tools/gesture_script.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+TEST(GestureScript, ReadsRowsCommentsAndBlankLines) {
+    std::istringstream in("# sample,x,y,left,right\n\n0,0.5,0.25,0,1\r\n 100 , 1 , 0 , 1 , 0 \n100,0,0,0,0\n");
+    std::vector<GestureRow> rows;
+    std::string err;
+    ASSERT_TRUE(ParseGestureScript(in, rows, err)) << err;
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].dY, 0.25);
+    EXPECT_TRUE(rows[0].bRight);
+    EXPECT_EQ(rows[1].nSample, 100u);
+    EXPECT_TRUE(rows[1].bLeft);
+}
+
+TEST(GestureScript, RefusesWhatItCannotRead) {
+    const char* bad[] = {
+        "",                       // no rows
+        "0,0.5,0.5,0\n",          // four fields
+        "-1,0.5,0.5,0,0\n",       // negative sample
+        "1.5,0.5,0.5,0,0\n",      // fractional sample
+        "0,x,0.5,0,0\n",          // not a number
+        "0,nan,0.5,0,0\n",        // not finite
+        "0,0.5,0.5,2,0\n",        // button neither 0 nor 1
+        "10,0,0,0,0\n5,0,0,0,0\n",  // decreasing
+    };
+    for (const char* text : bad) {
+        std::istringstream in(text);
+        std::vector<GestureRow> rows;
+        std::string err;
+        EXPECT_FALSE(ParseGestureScript(in, rows, err)) << text;
+        EXPECT_FALSE(err.empty());
+    }
+}

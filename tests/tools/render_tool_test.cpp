@@ -1,0 +1,92 @@
+// The render tool as a user runs it: options, messages, exit status, output that sox reads.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "res/string_table.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wav_builder.h"
+
+namespace {
+
+struct ToolRun {
+    int nExit;
+    std::string strErr;
+};
+
+ToolRun RunTool(const std::string& args, const TempDir& dir) {
+    const std::string err = dir.Path("stderr.txt");
+    const std::string cmd = std::string(AEROLYRE_RENDER_PATH) + " " + args + " 2>" + err;
+    const int status = std::system(cmd.c_str());
+    std::ifstream in(err);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string((std::istreambuf_iterator<char>(in)), {})};
+}
+
+std::string Script(const TempDir& dir, const std::string& text) {
+    const std::string path = dir.Path("g.csv");
+    std::ofstream(path) << text;
+    return path;
+}
+
+}  // namespace
+
+TEST(RenderTool, RendersAGestureToAWavThatSoxReads) {
+    TempDir dir;
+    const std::string gesture = Script(dir, "0,0.5,0.1,0,0\n5000,0.6,0.1,1,0\n12345,0,0,0,0\n");
+    const std::string out = dir.Path("out.wav");
+    const ToolRun r = RunTool("--overcycle 4 " + gesture + " " + out, dir);
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(r.strErr, "");
+    FILE* p = ::popen(("soxi -s " + out + " 2>&1").c_str(), "r");
+    char buf[64] = {};
+    ASSERT_NE(std::fgets(buf, sizeof buf, p), nullptr);
+    ::pclose(p);
+    EXPECT_EQ(std::string(buf), "12345\n");
+    EXPECT_EQ(WavBytes::ReadFile(out).size(), 44u + 2 * 12345);
+}
+
+TEST(RenderTool, SameInputsSameBytes) {
+    TempDir dir;
+    const std::string accomp = dir.Path("a.wav");
+    WavBytes::Write(accomp, WavBytes::Make({}, std::vector<unsigned char>(150000, 9)));
+    const std::string gesture = Script(dir, "0,0.5,0.1,0,0\n30000,0.8,0.0,0,1\n70000,0,0,0,0\n");
+    const std::string opts = "--overcycle 8 --accomp " + accomp + " --accomp-loop --record " + dir.Path("r.wav") + " ";
+    ASSERT_EQ(RunTool(opts + gesture + " " + dir.Path("1.wav"), dir).nExit, 0);
+    const std::vector<unsigned char> rec1 = WavBytes::ReadFile(dir.Path("r.wav"));
+    ASSERT_EQ(RunTool(opts + gesture + " " + dir.Path("2.wav"), dir).nExit, 0);
+    EXPECT_EQ(WavBytes::ReadFile(dir.Path("1.wav")), WavBytes::ReadFile(dir.Path("2.wav")));
+    EXPECT_EQ(WavBytes::ReadFile(dir.Path("r.wav")), rec1);
+    EXPECT_EQ(rec1.size(), 44u + 2 * 70000);
+}
+
+TEST(RenderTool, RefusedSettingsPrintTheMessageAndExit2) {
+    TempDir dir;
+    const std::string gesture = Script(dir, "0,0.5,0.1,0,0\n100,0,0,0,0\n");
+    const std::string out = dir.Path("o.wav");
+    struct Case {
+        std::string args;
+        unsigned nMessage;
+    } cases[] = {
+        {"--buffer 0", 1000},       {"--buffer 4294967297", 1000}, {"--cache 20000", 1011},
+        {"--accomp x.mp3", 1010},   {"--tone " + dir.Path("none.aly"), 2101},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = RunTool(c.args + " " + gesture + " " + out, dir);
+        EXPECT_EQ(r.nExit, 2) << c.args;
+        EXPECT_NE(r.strErr.find(ResString(c.nMessage)), std::string::npos) << c.args << ": " << r.strErr;
+    }
+    EXPECT_EQ(RunTool("--overcycle 3 " + gesture + " " + out, dir).nExit, 2);
+    EXPECT_EQ(RunTool(gesture, dir).nExit, 2);
+    EXPECT_EQ(RunTool(Script(dir, "10,0,0,0,0\n5,0,0,0,0\n") + " " + out, dir).nExit, 2);
+}
+
+TEST(RenderTool, BufferOfOneRendersNothing) {
+    TempDir dir;
+    const std::string out = dir.Path("o.wav");
+    const ToolRun r = RunTool("--buffer 1 " + Script(dir, "0,0.5,0.1,0,0\n0,0,0,0,0\n") + " " + out, dir);
+    EXPECT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(WavBytes::ReadFile(out).size(), 44u);
+}

@@ -1,0 +1,75 @@
+// The render driver: sample hook, immediate device, and the wait for the session's end.
+#include "tools/render_session.h"
+
+#include <chrono>
+#include <thread>
+
+#include "engine/audio_thread.h"
+#include "engine/performance_state.h"
+#include "platform/wave_out.h"
+
+namespace {
+
+// What the audio thread renders, and where the script stands. Touched only by the audio thread
+// while it runs, and by RenderSession before and after.
+struct Render {
+    const std::vector<GestureRow>* pRows = nullptr;
+    std::size_t nNextRow = 0;
+    std::uint64_t nTotal = 0;
+    std::vector<std::int16_t>* pSamples = nullptr;
+} g_render;
+
+// Before each output sample: apply the rows that start here; at the end, take the samples of the
+// block being filled (it is never queued) and stop.
+void OnSample(std::uint64_t nSample) {
+    const std::vector<GestureRow>& rows = *g_render.pRows;
+    while (g_render.nNextRow < rows.size() && rows[g_render.nNextRow].nSample <= nSample) {
+        ApplyGestureRow(rows[g_render.nNextRow++]);
+    }
+    if (nSample == g_render.nTotal) {
+        PERFORMANCESTATE& ps = PerformanceState;
+        const auto n = static_cast<std::uint64_t>(ps.nBlockSamples);
+        const std::int16_t* pBlock = ps.pSamples + ((nSample / n) % kBlockCount) * n;
+        g_render.pSamples->insert(g_render.pSamples->end(), pBlock, pBlock + nSample % n);
+        ps.bRunning.store(0, std::memory_order_release);
+    }
+}
+
+void OnBlock(const std::int16_t* pSamples, std::size_t nCount) {
+    g_render.pSamples->insert(g_render.pSamples->end(), pSamples, pSamples + nCount);
+    // Blocks of no samples never reach a sample: end after the first.
+    if (nCount == 0 || g_render.pSamples->size() >= g_render.nTotal) {
+        PerformanceState.bRunning.store(0, std::memory_order_release);
+    }
+}
+
+}  // namespace
+
+void ApplyGestureRow(const GestureRow& row) {
+    PERFORMANCESTATE& ps = PerformanceState;
+    ps.dPointerX.store(row.dX, std::memory_order_relaxed);
+    ps.dPointerY.store(row.dY, std::memory_order_relaxed);
+    ps.dLeftClickFactor.store(row.bLeft ? ps.dLeftShiftRatio : 1.0, std::memory_order_relaxed);
+    ps.dRightClickFactor.store(row.bRight ? ps.dRightShiftRatio : 1.0, std::memory_order_relaxed);
+}
+
+bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,
+                   const RecordPathQuery& askRecordPath, std::vector<std::int16_t>& samples) {
+    samples.clear();
+    g_render = Render{&rows, 0, rows.empty() ? 0 : rows.back().nSample, &samples};
+
+    SetImmediateWaveDevice(OnBlock);
+    SetAudioSampleHook(OnSample);
+    const bool bStarted = StartSession(settings, askRecordPath);
+    if (bStarted) {
+        // The session ends itself once the script's last sample is rendered.
+        while (PerformanceState.nActiveThreads.load(std::memory_order_acquire) != 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        JoinAudioThread();
+    }
+    SetAudioSampleHook(nullptr);
+    SetImmediateWaveDevice(nullptr);
+    if (samples.size() > g_render.nTotal) samples.resize(g_render.nTotal);
+    return bStarted;
+}

@@ -1,0 +1,18 @@
+// Renders a play session without a board or a sound card: the gesture script drives the pointer
+// sample by sample, and an immediate wave device collects every block the audio thread queues.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/session.h"
+#include "tools/gesture_script.h"
+
+// Starts the session with these settings, renders exactly rows.back().nSample output samples
+// (none when blocks hold no samples) and ends it. Returns false when the session did not start;
+// its message has then been shown.
+bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,
+                   const RecordPathQuery& askRecordPath, std::vector<std::int16_t>& samples);
+
+// Sets the pointer fields from one script row, the buttons as the board's press and release do.
+void ApplyGestureRow(const GestureRow& row);
