@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -177,7 +178,9 @@ bool CWaveStream::WaitForHalf(int nHalf, DWORD& dwOffset) const {
     while (busy()) {
         // After a stop request the audio thread has stopped moving, so a second look is final.
         if (!m_bRunning.load(kAcquire)) return !busy();
-        std::this_thread::yield();
+        // A half lasts 93 ms or more of audio, so polling every millisecond is prompt enough; a
+        // yielding loop here would keep a core busy and take time from the audio thread.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }
