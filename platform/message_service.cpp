@@ -12,9 +12,9 @@ MessageSink g_sink;
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(g_sink, std::move(sink)); }
 
-void ShowUserMessage(const std::string& strText) {
+void ShowUserMessage(const std::string& strText, MessageIcon icon) {
     if (g_sink) {
-        g_sink(strText);
+        g_sink(strText, icon);
         return;
     }
     std::fprintf(stderr, "%s\n", strText.c_str());

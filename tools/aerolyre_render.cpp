@@ -149,7 +149,7 @@ bool WriteOutput(const std::string& strPath, const std::vector<std::int16_t>& sa
 
 int main(int argc, char** argv) {
     int nMessages = 0;
-    SetMessageSink([&nMessages](const std::string& s) {
+    SetMessageSink([&nMessages](const std::string& s, MessageIcon) {
         ++nMessages;
         std::fprintf(stderr, "%s\n", s.c_str());
     });

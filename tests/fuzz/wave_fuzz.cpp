@@ -18,7 +18,7 @@ namespace {
 // The file each input is written to, removed when the fuzzer exits.
 struct FuzzFile {
     FuzzFile() : path("/tmp/aerolyre-fuzz-" + std::to_string(::getpid()) + ".wav") {
-        SetMessageSink([](const std::string&) {});
+        SetMessageSink([](const std::string&, MessageIcon) {});
     }
     ~FuzzFile() { std::remove(path.c_str()); }
     std::string path;

@@ -11,7 +11,7 @@
 class MessageRecorder {
 public:
     MessageRecorder() {
-        m_previous = SetMessageSink([this](const std::string& s) {
+        m_previous = SetMessageSink([this](const std::string& s, MessageIcon) {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_messages.push_back(s);
         });

@@ -1,0 +1,214 @@
+// The main dialog: construction, initialisation, the enabling rules, the system menu, and the
+// settings a session reads.
+#include "app/aerolyre_dlg.h"
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <climits>
+#include <unistd.h>
+
+#include "app/about_dlg.h"
+#include "engine/parameter_derivation.h"
+#include "platform/qt/icons.h"
+#include "res/dialog_templates.h"
+#include "res/string_table.h"
+
+namespace {
+
+const char* const kOverCycleTexts[] = {"x1", "x2", "x4", "x8", "x16"};
+
+}  // namespace
+
+int GetCheck(const QCheckBox* pBox) {
+    switch (pBox->checkState()) {
+        case Qt::Checked: return 1;
+        case Qt::PartiallyChecked: return 2;
+        default: return 0;
+    }
+}
+
+void SetCheck(QCheckBox* pBox, int nState) {
+    pBox->setTristate(nState == 2);
+    pBox->setCheckState(nState == 1 ? Qt::Checked : nState == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+
+std::string ProgramFolder() {
+    char buf[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    const std::string path(buf, static_cast<std::size_t>(n));
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+CAerolyreDlg::CAerolyreDlg(QWidget* pParent) : CDialog(GetDialogTemplate(IDD_AEROLYRE_DIALOG), pParent) {
+    m_editModRatio = Item<QLineEdit>(1006);
+    m_editModDepth = Item<QLineEdit>(1007);
+    m_editFeedback = Item<QLineEdit>(1010);
+    m_editDistortion = Item<QLineEdit>(1011);
+    m_checkDetune = Item<QCheckBox>(1003);
+    m_checkFir = Item<QCheckBox>(1021);
+    m_btnFirSettings = Item<QPushButton>(1022);
+    m_editRange = Item<QLineEdit>(1004);
+    m_editRangeAdjust = Item<QLineEdit>(1019);
+    m_editLeftShift = Item<QLineEdit>(1012);
+    m_editRightShift = Item<QLineEdit>(1013);
+    m_editBuffer = Item<QLineEdit>(1002);
+    m_listOvercycle = Item<QListWidget>(1009);
+    m_editCache = Item<QLineEdit>(1035);
+    m_checkRecord = Item<QCheckBox>(1016);
+    m_btnRecordSettings = Item<QPushButton>(1020);
+    m_checkAccomp = Item<QCheckBox>(1017);
+    m_btnAccompSettings = Item<QPushButton>(1029);
+    m_hIcon = AppIcon();
+
+    auto onClick = [this](int nId, void (CAerolyreDlg::*pfn)()) {
+        QObject::connect(Item<QAbstractButton>(nId), &QAbstractButton::clicked, this, [this, pfn] { (this->*pfn)(); });
+    };
+    onClick(1000, &CAerolyreDlg::OnPlay);
+    onClick(1014, &CAerolyreDlg::OnLoadTone);
+    onClick(1015, &CAerolyreDlg::OnSaveTone);
+    onClick(1021, &CAerolyreDlg::OnCheckFir);
+    onClick(1016, &CAerolyreDlg::OnCheckRecord);
+    onClick(1017, &CAerolyreDlg::OnCheckAccomp);
+    onClick(1022, &CAerolyreDlg::OnFirSettings);
+    onClick(1029, &CAerolyreDlg::OnAccompSettings);
+    onClick(1020, &CAerolyreDlg::OnRecordSettings);
+}
+
+BOOL CAerolyreDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    m_strAppDir = ProgramFolder();
+    m_strTonePath = m_strAppDir;
+    m_strFirPath = m_strAppDir;
+
+    setWindowIcon(m_hIcon);
+
+    const ParameterTexts t = StartupParameterTexts();
+    m_editModDepth->setText(QString::fromStdString(t.strModDepth));
+    m_editModRatio->setText(QString::fromStdString(t.strModRatio));
+    m_editFeedback->setText(QString::fromStdString(t.strFeedback));
+    m_editDistortion->setText(QString::fromStdString(t.strDistortion));
+    m_editRange->setText(QString::fromStdString(t.strRange));
+    m_editLeftShift->setText(QString::fromStdString(t.strLeftShift));
+    m_editRightShift->setText(QString::fromStdString(t.strRightShift));
+    m_editRangeAdjust->setText(QString::fromStdString(t.strRangeAdjust));
+    m_editBuffer->setText(QString::fromStdString(t.strBuffer));
+    m_editCache->setText("64");
+
+    // One item fills the list's height exactly, so the list works as a spin control.
+    const int nRowHeight = m_listOvercycle->height() - 2 * m_listOvercycle->frameWidth();
+    for (int i = 0; i < 5; ++i) {
+        auto* pItem = new QListWidgetItem(kOverCycleTexts[i], m_listOvercycle);
+        pItem->setData(Qt::UserRole, static_cast<qulonglong>(kOverCycleItemData[i]));
+        pItem->setSizeHint(QSize(0, nRowHeight));
+    }
+    SetOverCycleTopIndex(0);
+
+    RestoreSettings();
+
+    m_strAccompFile.clear();
+    m_bAccompLoop = 0;
+    m_nAccompRatio = 50;
+    m_strFirFile1.clear();
+    m_nRecordFormat = 0;
+    m_bRecordAccomp = 0;
+    m_nFirFilter2Volume = 100;
+    m_nFirInputVolume = 100;
+    m_strFirFile2.clear();
+    m_nFirDelay = 1;
+    m_nFirFeedback = 0;
+    return TRUE;
+}
+
+void CAerolyreDlg::OnDestroy() { SaveSettings(); }
+
+int CAerolyreDlg::GetOverCycleTopIndex() const { return m_listOvercycle->verticalScrollBar()->value(); }
+
+void CAerolyreDlg::SetOverCycleTopIndex(int nIndex) {
+    // The scroll range exists once the view has laid out its items.
+    m_listOvercycle->doItemsLayout();
+    m_listOvercycle->verticalScrollBar()->setValue(nIndex);
+}
+
+DWORD_PTR CAerolyreDlg::GetOverCycleItemData() const {
+    const QListWidgetItem* pItem = m_listOvercycle->item(GetOverCycleTopIndex());
+    return pItem != nullptr ? static_cast<DWORD_PTR>(pItem->data(Qt::UserRole).toULongLong()) : 0;
+}
+
+void CAerolyreDlg::OnCheckFir() { m_btnFirSettings->setEnabled(GetCheck(m_checkFir) == 1); }
+
+void CAerolyreDlg::OnCheckRecord() { m_btnRecordSettings->setEnabled(GetCheck(m_checkRecord) == 1); }
+
+void CAerolyreDlg::OnCheckAccomp() { m_btnAccompSettings->setEnabled(GetCheck(m_checkAccomp) == 1); }
+
+void CAerolyreDlg::OnSysCommand(UINT nID) {
+    // The low four bits are the system's own; 16 to 31 all mean the About box.
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+    }
+}
+
+void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
+    const std::string strAbout = ResString(IDS_ABOUTBOX);
+    if (strAbout.empty()) return;
+    QMenu menu(this);
+    menu.addSeparator();
+    QAction* pAbout = menu.addAction(QString::fromStdString(strAbout));
+    pAbout->setObjectName("IDM_ABOUTBOX");
+    if (menu.exec(globalPos) == pAbout) OnSysCommand(IDM_ABOUTBOX);
+}
+
+void CAerolyreDlg::contextMenuEvent(QContextMenuEvent* pEvent) { ShowSystemMenu(pEvent->globalPos()); }
+
+void CAerolyreDlg::keyPressEvent(QKeyEvent* pEvent) {
+    if (pEvent->key() == Qt::Key_Space && pEvent->modifiers() == Qt::AltModifier) {
+        ShowSystemMenu(mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    CDialog::keyPressEvent(pEvent);
+}
+
+SessionSettings CAerolyreDlg::GetSessionSettings() const {
+    SessionSettings s;
+    s.texts.strBuffer = m_editBuffer->text().toStdString();
+    s.texts.strRange = m_editRange->text().toStdString();
+    s.texts.strModRatio = m_editModRatio->text().toStdString();
+    s.texts.strModDepth = m_editModDepth->text().toStdString();
+    s.texts.strLeftShift = m_editLeftShift->text().toStdString();
+    s.texts.strRightShift = m_editRightShift->text().toStdString();
+    s.texts.strDistortion = m_editDistortion->text().toStdString();
+    s.texts.strFeedback = m_editFeedback->text().toStdString();
+    s.texts.strRangeAdjust = m_editRangeAdjust->text().toStdString();
+    s.nCheckDetune = GetCheck(m_checkDetune);
+    s.dwOverCycleData = GetOverCycleItemData();
+    s.strCache = m_editCache->text().toStdString();
+    s.fir = {GetCheck(m_checkFir), &m_firFilter1, &m_firFilter2, m_nFirInputVolume, m_nFirFilter2Volume,
+             m_nFirDelay, m_nFirFeedback};
+    s.nCheckAccomp = GetCheck(m_checkAccomp);
+    s.strAccompFile = m_strAccompFile;
+    s.bAccompLoop = m_bAccompLoop != 0;
+    s.nAccompRatio = m_nAccompRatio;
+    s.nCheckRecord = GetCheck(m_checkRecord);
+    s.nRecordFormat = m_nRecordFormat;
+    s.bRecordAccomp = m_bRecordAccomp != 0;
+    return s;
+}
+
+// Filled by the settings persistence and the play, tone and settings-dialog work.
+void CAerolyreDlg::RestoreSettings() {}
+void CAerolyreDlg::SaveSettings() {}
+void CAerolyreDlg::OnPlay() {}
+void CAerolyreDlg::OnLoadTone() {}
+void CAerolyreDlg::OnSaveTone() {}
+void CAerolyreDlg::OnFirSettings() {}
+void CAerolyreDlg::OnAccompSettings() {}
+void CAerolyreDlg::OnRecordSettings() {}

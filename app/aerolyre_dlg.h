@@ -1,0 +1,105 @@
+// The main dialog: the settings hub of the instrument. Tone and processing settings are the texts
+// and states of its controls; the filter, accompaniment and recording settings are plain members
+// that the settings dialogs edit. It launches the play session, the tone files, the settings
+// dialogs and the About box; its initialisation restores and its destruction saves the settings
+// kept in the registry.
+#pragma once
+
+#include <QIcon>
+#include <string>
+
+#include "engine/session.h"
+#include "filter/fir_filter.h"
+#include "platform/qt/dialog.h"
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+constexpr UINT IDM_ABOUTBOX = 0x0010;
+
+class CAerolyreDlg : public CDialog {
+public:
+    explicit CAerolyreDlg(QWidget* pParent = nullptr);
+
+    // Handlers.
+    void OnPlay();
+    void OnLoadTone();
+    void OnSaveTone();
+    void OnCheckFir();
+    void OnCheckRecord();
+    void OnCheckAccomp();
+    void OnFirSettings();
+    void OnAccompSettings();
+    void OnRecordSettings();
+    void OnSysCommand(UINT nID);
+    // The substitute for the window manager's system menu: the appended separator and the About
+    // entry, shown on right-click on the background and on Alt+Space.
+    void ShowSystemMenu(const QPoint& globalPos);
+
+    // The over-cycle list is read and set through its top visible item, never its selection.
+    int GetOverCycleTopIndex() const;
+    void SetOverCycleTopIndex(int nIndex);
+    DWORD_PTR GetOverCycleItemData() const;
+
+    // The settings a play session reads, from the controls and members.
+    SessionSettings GetSessionSettings() const;
+
+    // Controls.
+    QLineEdit* m_editModRatio;
+    QLineEdit* m_editModDepth;
+    QLineEdit* m_editFeedback;
+    QLineEdit* m_editDistortion;
+    QCheckBox* m_checkDetune;
+    QCheckBox* m_checkFir;
+    QPushButton* m_btnFirSettings;
+    QLineEdit* m_editRange;
+    QLineEdit* m_editRangeAdjust;
+    QLineEdit* m_editLeftShift;
+    QLineEdit* m_editRightShift;
+    QLineEdit* m_editBuffer;
+    QListWidget* m_listOvercycle;
+    QLineEdit* m_editCache;
+    QCheckBox* m_checkRecord;
+    QPushButton* m_btnRecordSettings;
+    QCheckBox* m_checkAccomp;
+    QPushButton* m_btnAccompSettings;
+
+    // Values.
+    QIcon m_hIcon;
+    std::string m_strAppDir;
+    std::string m_strTonePath;
+    std::string m_strFirPath;
+    RECT m_rectBoard;
+    std::string m_strAccompFile;
+    BYTE m_bAccompLoop = 0;
+    int m_nAccompRatio = 50;
+    int m_nRecordFormat = 0;
+    BYTE m_bRecordAccomp = 0;
+    CFirFilter m_firFilter1;
+    CFirFilter m_firFilter2;
+    int m_nFirInputVolume = 100;
+    int m_nFirFilter2Volume = 100;
+    int m_nFirDelay = 1;
+    int m_nFirFeedback = 0;
+    std::string m_strFirFile1;
+    std::string m_strFirFile2;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnDestroy() override;
+    void contextMenuEvent(QContextMenuEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    void RestoreSettings();
+    void SaveSettings();
+};
+
+// A check box's state as Windows reports it: 0, 1 (checked) or 2 (indeterminate).
+int GetCheck(const QCheckBox* pBox);
+void SetCheck(QCheckBox* pBox, int nState);
+
+// The folder of the program file, without a trailing separator.
+std::string ProgramFolder();

@@ -1,0 +1,262 @@
+// The dialog builder and the dialog behaviour of the Windows dialog manager.
+#include "platform/qt/dialog.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStyleFactory>
+#include <QWindow>
+
+#include "platform/qt/ddx.h"
+#include "platform/qt/icons.h"
+
+namespace {
+
+// The dialog manager's rounding: MulDiv(v, base, 4 or 8).
+int MulDiv(int v, int nMul, int nDiv) { return (v * nMul + (v >= 0 ? nDiv / 2 : -nDiv / 2)) / nDiv; }
+
+LoadStringProc g_pfnLoadString = nullptr;
+
+}  // namespace
+
+std::string LoadDialogString(unsigned nId) {
+    const char* psz = g_pfnLoadString != nullptr ? g_pfnLoadString(nId) : nullptr;
+    return psz != nullptr ? psz : "";
+}
+
+void InitDialogFramework(LoadStringProc pfnLoadString) {
+    g_pfnLoadString = pfnLoadString;
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    // The Windows dialog font, by its Japanese name, is IPAPGothic here: metric-compatible.
+    QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), "IPAPGothic");
+    QFont::insertSubstitution(QString::fromUtf8("ＭＳ ゴシック"), "IPAGothic");
+}
+
+CDialog::CDialog(const DialogTemplate& tmpl, QWidget* pParent) : QDialog(pParent), m_template(tmpl) {
+    Build();
+}
+
+void CDialog::Build() {
+    QFont font(QString::fromUtf8(m_template.pszFont));
+    font.setPointSize(m_template.nPointSize);
+    setFont(font);
+    setWindowTitle(QString::fromUtf8(m_template.pszCaption));
+
+    // Base units as the dialog manager computes them: the average width of A–Z a–z, rounded,
+    // and the font's height.
+    const QFontMetrics fm(font);
+    const int cx = fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    m_nBaseX = (cx / 26 + 1) / 2;
+    m_nBaseY = fm.height();
+
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (m_template.nStyle & DS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (m_template.nStyle & DS_MAXIMIZEBOX) flags |= Qt::WindowMaximizeButtonHint;
+    if (m_template.nStyle & DS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
+    setWindowFlags(flags);
+    const QRect client = MapDialogRect(0, 0, m_template.cx, m_template.cy);
+    if (m_template.nStyle & DS_SIZINGBORDER) {
+        resize(client.size());
+        setSizeGripEnabled(false);
+    } else {
+        setFixedSize(client.size());
+    }
+
+    QWidget* pPrevTab = nullptr;
+    QWidget* pFirstTab = nullptr;
+    for (const ControlTemplate& c : m_template.controls) {
+        const QString text = QString::fromUtf8(c.pszText);
+        QWidget* w = nullptr;
+        switch (c.kind) {
+            case ControlKind::Static: {
+                auto* p = new QLabel(text, this);
+                p->setTextFormat(Qt::PlainText);
+                w = p;
+                break;
+            }
+            case ControlKind::Icon: {
+                auto* p = new QLabel(this);
+                p->setPixmap(AppIcon32());
+                w = p;
+                break;
+            }
+            case ControlKind::GroupBox:
+                w = new QGroupBox(text, this);
+                break;
+            case ControlKind::Edit: {
+                auto* p = new QLineEdit(text, this);
+                p->setReadOnly(c.nStyle & CS_READONLY);
+                w = p;
+                break;
+            }
+            case ControlKind::PushButton: {
+                auto* p = new QPushButton(text, this);
+                p->setAutoDefault(false);
+                p->setDefault(c.nStyle & CS_DEFPUSHBUTTON);
+                const int nId = c.nId;
+                if (nId == IDOK) QObject::connect(p, &QPushButton::clicked, this, [this] { OnOK(); });
+                if (nId == IDCANCEL) QObject::connect(p, &QPushButton::clicked, this, [this] { OnCancel(); });
+                w = p;
+                break;
+            }
+            case ControlKind::CheckBox:
+                w = new QCheckBox(text, this);
+                break;
+            case ControlKind::RadioButton:
+                w = new QRadioButton(text, this);
+                break;
+            case ControlKind::ListBox: {
+                auto* p = new QListWidget(this);
+                p->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+                p->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                p->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+                p->setSelectionMode(QAbstractItemView::SingleSelection);
+                w = p;
+                break;
+            }
+            case ControlKind::Trackbar: {
+                auto* p = new QSlider(Qt::Horizontal, this);
+                p->setRange(0, 100);
+                p->setTickPosition(QSlider::NoTicks);
+                p->setPageStep(10);
+                w = p;
+                break;
+            }
+        }
+        if (c.nId != IDC_STATIC) w->setObjectName(QString::number(c.nId));
+        if (c.cx == 0) {
+            // A label placed by its top-left corner only: as wide as its text.
+            const QRect r = MapDialogRect(c.x, c.y, 0, c.cy);
+            w->setGeometry(r.x(), r.y(), w->sizeHint().width(), std::max(r.height(), fm.height()));
+        } else {
+            w->setGeometry(MapDialogRect(c.x, c.y, c.cx, c.cy));
+        }
+        if (c.nStyle & CS_DISABLED) w->setEnabled(false);
+        if (c.nStyle & CS_TABSTOP) {
+            w->setFocusPolicy(Qt::StrongFocus);
+            if (pPrevTab != nullptr) QWidget::setTabOrder(pPrevTab, w);
+            if (pFirstTab == nullptr) pFirstTab = w;
+            pPrevTab = w;
+        } else if (c.kind != ControlKind::Static && c.kind != ControlKind::Icon && c.kind != ControlKind::GroupBox) {
+            w->setFocusPolicy(Qt::ClickFocus);
+        }
+    }
+}
+
+QRect CDialog::MapDialogRect(int x, int y, int cx, int cy) const {
+    return QRect(MulDiv(x, m_nBaseX, 4), MulDiv(y, m_nBaseY, 8), MulDiv(cx, m_nBaseX, 4), MulDiv(cy, m_nBaseY, 8));
+}
+
+QWidget* CDialog::GetDlgItem(int nId) const {
+    return findChild<QWidget*>(QString::number(nId), Qt::FindDirectChildrenOnly);
+}
+
+RECT CDialog::GetWindowRect() const {
+    const QRect r = frameGeometry();
+    return RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+void CDialog::MoveWindow(const RECT& rc) {
+    m_bPlaced = true;
+    // The frame's own size comes off the window rectangle to give the client size.
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const int dw = frame.width() - inner.width();
+    const int dh = frame.height() - inner.height();
+    move(rc.left, rc.top);
+    resize(std::max(0, rc.right - rc.left - dw), std::max(0, rc.bottom - rc.top - dh));
+}
+
+bool CDialog::UpdateData(bool bSaveAndValidate) {
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return !dx.m_bFailed;
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(false);
+    return TRUE;
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+void CDialog::OnOK() {
+    if (!UpdateData(true)) return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::EndDialog(int nResult) { QDialog::done(nResult); }
+
+void CDialog::PlaceByDefault() {
+    // Centred over the owner (or on the screen's work area without one), kept inside the work area.
+    QScreen* pScreen = parentWidget() != nullptr ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (pScreen == nullptr) return;
+    const QRect work = pScreen->availableGeometry();
+    const QRect area = parentWidget() != nullptr ? parentWidget()->frameGeometry() : work;
+    QRect frame = frameGeometry();
+    frame.moveCenter(area.center());
+    if (frame.right() > work.right()) frame.moveRight(work.right());
+    if (frame.bottom() > work.bottom()) frame.moveBottom(work.bottom());
+    if (frame.left() < work.left()) frame.moveLeft(work.left());
+    if (frame.top() < work.top()) frame.moveTop(work.top());
+    move(frame.topLeft());
+}
+
+int CDialog::DoModal() {
+    m_bPlaced = false;
+    setWindowIcon(AppIcon());
+    // The frame's size is known only once the window exists.
+    winId();
+    const BOOL bDefaultFocus = OnInitDialog();
+    if (!m_bPlaced) PlaceByDefault();
+    if (bDefaultFocus) {
+        for (QWidget* w = nextInFocusChain(); w != nullptr && w != this; w = w->nextInFocusChain()) {
+            if (w->focusPolicy() & Qt::TabFocus && w->isEnabled()) {
+                w->setFocus(Qt::TabFocusReason);
+                if (auto* pEdit = qobject_cast<QLineEdit*>(w)) pEdit->selectAll();
+                break;
+            }
+        }
+    }
+    const int nResult = exec();
+    OnDestroy();
+    return nResult == IDOK ? IDOK : IDCANCEL;
+}
+
+void CDialog::keyPressEvent(QKeyEvent* pEvent) {
+    switch (pEvent->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (auto* pButton = qobject_cast<QPushButton*>(focusWidget())) {
+                pButton->click();
+            } else {
+                OnOK();
+            }
+            return;
+        case Qt::Key_Escape:
+            OnCancel();
+            return;
+        default:
+            QDialog::keyPressEvent(pEvent);
+    }
+}
+
+void CDialog::closeEvent(QCloseEvent* pEvent) {
+    // The close box acts as Cancel; the dialog ends through EndDialog, not by closing here.
+    pEvent->ignore();
+    OnCancel();
+}

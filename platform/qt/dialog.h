@@ -1,0 +1,86 @@
+// Modal dialogs built from dialog templates, as the Windows dialog manager builds them: controls
+// at their rectangles converted from dialog units by the dialog font's metrics, each control's
+// objectName its id, tab order as in the template, and the Windows keys (Enter on a focused push
+// button clicks it, Enter elsewhere is OK, Escape and the close box are Cancel).
+#pragma once
+
+#include <QDialog>
+#include <QRect>
+#include <string>
+
+#include "platform/dialog_template.h"
+#include "platform/win_types.h"
+
+class CDataExchange;
+
+// Windows' RECT: left, top, right, bottom.
+struct RECT {
+    LONG left = 0;
+    LONG top = 0;
+    LONG right = 0;
+    LONG bottom = 0;
+    bool IsEmpty() const { return right <= left || bottom <= top; }
+    bool operator==(const RECT&) const = default;
+};
+
+// Qt setup shared by every dialog: Fusion style, the dialog font resolved to IPAPGothic, and
+// where the framework's own messages (61712, 61714) are looked up by id.
+using LoadStringProc = const char* (*)(unsigned nId);
+void InitDialogFramework(LoadStringProc pfnLoadString);
+// A framework message by id, empty when there is none.
+std::string LoadDialogString(unsigned nId);
+
+class CDialog : public QDialog {
+public:
+    CDialog(const DialogTemplate& tmpl, QWidget* pParent);
+
+    // Initialises the dialog, places it and runs it modally; returns IDOK or IDCANCEL. The
+    // destroy-time work (OnDestroy) has run when it returns, while the controls still existed.
+    int DoModal();
+
+    QWidget* GetDlgItem(int nId) const;
+    template <class T>
+    T* Item(int nId) const {
+        return static_cast<T*>(GetDlgItem(nId));
+    }
+
+    // Runs the data exchange; false when a check failed (its message was shown).
+    bool UpdateData(bool bSaveAndValidate);
+    void EndDialog(int nResult);
+
+    // Dialog units to pixels with this dialog's font, as the Windows dialog manager converts.
+    QRect MapDialogRect(int x, int y, int cx, int cy) const;
+    int BaseUnitX() const { return m_nBaseX; }
+    int BaseUnitY() const { return m_nBaseY; }
+
+    const DialogTemplate* Template() const { return &m_template; }
+
+    // Window rectangle in screen coordinates, frame included.
+    RECT GetWindowRect() const;
+    // Moves and sizes the window (frame included); counts as placed for the default placement.
+    void MoveWindow(const RECT& rc);
+
+protected:
+    // Default: the data exchange into the controls; returns TRUE to give the first control the
+    // focus.
+    virtual BOOL OnInitDialog();
+    virtual void DoDataExchange(CDataExchange* pDX);
+    // Default: data exchange from the controls, then the end of the dialog with IDOK.
+    virtual void OnOK();
+    virtual void OnCancel();
+    // Runs when the dialog is being destroyed, before its controls go away.
+    virtual void OnDestroy() {}
+
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void closeEvent(QCloseEvent* pEvent) override;
+
+    const DialogTemplate& m_template;
+
+private:
+    void Build();
+    void PlaceByDefault();
+
+    int m_nBaseX = 0;
+    int m_nBaseY = 0;
+    bool m_bPlaced = false;
+};

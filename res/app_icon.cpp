@@ -1,0 +1,72 @@
+// The application icon (resource 128) at 32 x 32 and 16 x 16, as XPM image data: the board's
+// black and green grid with a golden wave rising in pitch and loudness.
+#include "res/app_icon.h"
+
+// clang-format off
+const char* const kAppIcon32[] = {
+    "32 32 6 1",
+    "  c None",
+    ". c #000000",
+    "G c #004000",
+    "o c #F0C040",
+    "w c #FFFFFF",
+    "y c #D0A000",
+    "  .G.......G.......G.......G..  ",
+    " ..G.......G.......G.......G... ",
+    "...G.......G.......G.......G....",
+    "GGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGG",
+    "...G.......G.......G.......G..o.",
+    "...G.......G.......G.......G..y.",
+    "...G.......G.......Goo...wwG....",
+    "...G.......G.......Gyy...wwG....",
+    "...G.......G.......o.......G....",
+    "...G.ooo...G.......y.......G....",
+    "...Goyyy...G.......G..o....G.o..",
+    "GGGoyGGGoGGGGGGGGGGGGGyGGGGGGyGG",
+    "...y....y..G......oG.......G....",
+    "..oG.....o.G......yG.......G....",
+    "..yG.....y.G.......G.......G....",
+    ".o.G.......G.......G.......G....",
+    ".y.G......oG.......G...o...G....",
+    "...G......yG.....o.G...y...Go...",
+    "...G.......G.....y.G.......Gy...",
+    "GGGGGGGGGGGoGGGGGGGGGGGGGGGGGGGG",
+    "...G.......y.......G.......G....",
+    "...G.......G....o..G.......G....",
+    "...G.......Go...y..G....o..G....",
+    "...G.......Gy......G....y..G....",
+    "...G.......G.o.o...G.......o....",
+    "...G.......G.yoy...G.......y....",
+    "...G.......G..y....G.....o.G....",
+    "GGGGGGGGGGGGGGGGGGGGGGGGGyoGGGGG",
+    "...G.......G.......G......yG....",
+    "...G.......G.......G.......G....",
+    " ..G.......G.......G.......G... ",
+    "  .G.......G.......G.......G..  "
+};
+
+const char* const kAppIcon16[] = {
+    "16 16 5 1",
+    "  c None",
+    ". c #000000",
+    "G c #004000",
+    "o c #F0C040",
+    "w c #FFFFFF",
+    " G...G...G...G. ",
+    "GGGGGGGGGGGGGGGG",
+    ".G...G...G...G.o",
+    ".G...G...Go.wG..",
+    ".G.o.G...G...G..",
+    "GGoGGGGGGoGGGGoG",
+    ".o..oG...G...G..",
+    ".G...G...G.o.G..",
+    "oG...G...G...G..",
+    "GGGGGoGGoGGGGGGG",
+    ".G...G...G...G..",
+    ".G...G...G...G..",
+    ".G...Goo.G...o..",
+    "GGGGGGGGGGGGoGGG",
+    ".G...G...G...G..",
+    " G...G...G...G. "
+};
+// clang-format on
