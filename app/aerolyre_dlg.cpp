@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include "app/about_dlg.h"
+#include "board/board_dlg.h"
+#include "platform/qt/file_dialog.h"
 #include "engine/parameter_derivation.h"
 #include "platform/qt/icons.h"
 #include "res/dialog_templates.h"
@@ -203,10 +205,26 @@ SessionSettings CAerolyreDlg::GetSessionSettings() const {
     return s;
 }
 
+void CAerolyreDlg::OnPlay() {
+    CBoardDlg board(this);
+    board.m_rectPlace = m_rectBoard;
+    const auto askRecordPath = [this](std::string& strPath) {
+        // No initial name: the dialog starts in the current folder.
+        CFileDialog dlg(false, ".wav", "", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON,
+                        "録音ﾌｧｲﾙ(wav)|*.wav||", this);
+        if (dlg.DoModal() != IDOK) return false;
+        strPath = dlg.GetPathName();
+        return true;
+    };
+    if (!StartSession(GetSessionSettings(), askRecordPath)) return;
+    // The audio thread renders while the board is up; when it returns the thread has ended.
+    board.DoModal();
+    m_rectBoard = board.m_rectPlace;
+}
+
 // Filled by the settings persistence and the play, tone and settings-dialog work.
 void CAerolyreDlg::RestoreSettings() {}
 void CAerolyreDlg::SaveSettings() {}
-void CAerolyreDlg::OnPlay() {}
 void CAerolyreDlg::OnLoadTone() {}
 void CAerolyreDlg::OnSaveTone() {}
 void CAerolyreDlg::OnFirSettings() {}
