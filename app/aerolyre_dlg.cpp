@@ -166,7 +166,8 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     menu.addSeparator();
     QAction* pAbout = menu.addAction(QString::fromStdString(strAbout));
     pAbout->setObjectName("IDM_ABOUTBOX");
-    if (menu.exec(globalPos) == pAbout) OnSysCommand(IDM_ABOUTBOX);
+    QObject::connect(pAbout, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    menu.exec(globalPos);
 }
 
 void CAerolyreDlg::contextMenuEvent(QContextMenuEvent* pEvent) { ShowSystemMenu(pEvent->globalPos()); }

@@ -1,0 +1,197 @@
+// The main dialog as the player meets it: controls, defaults, focus, enabling rules, the
+// over-cycle spin list, the system menu's About box, message box captions.
+#include "app/aerolyre_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "app/about_dlg.h"
+#include "platform/qt/message_box.h"
+#include "tests/ui/ui_test_support.h"
+
+namespace {
+
+QString Utf8(const char* s) { return QString::fromUtf8(s); }
+
+}  // namespace
+
+TEST(MainDialog, EveryControlHasItsIdKindTextAndDefault) {
+    CAerolyreDlg dlg;
+    RunModal(dlg, [&] {
+        const struct {
+            int nId;
+            const char* kind;
+            const char* text;  // an edit's default text, a button's caption
+        } controls[] = {
+            {1006, "QLineEdit", "1"},   {1007, "QLineEdit", "20"},  {1010, "QLineEdit", "0"},
+            {1011, "QLineEdit", "0"},   {1004, "QLineEdit", "5"},   {1019, "QLineEdit", "0"},
+            {1012, "QLineEdit", "2"},   {1013, "QLineEdit", "5"},   {1002, "QLineEdit", "400"},
+            {1035, "QLineEdit", "64"},
+            {1003, "QCheckBox", "ディチューン"}, {1021, "QCheckBox", "FIRフィルタ使用"},
+            {1016, "QCheckBox", "ファイルへのダイレクト録音"}, {1017, "QCheckBox", "伴奏付き"},
+            {1022, "QPushButton", "フィルタの設定..."}, {1020, "QPushButton", "設定..."},
+            {1029, "QPushButton", "設定..."}, {1014, "QPushButton", "音色の読み込み..."},
+            {1015, "QPushButton", "音色の書き出し..."}, {1000, "QPushButton", "演奏"},
+        };
+        for (const auto& c : controls) {
+            QWidget* w = dlg.GetDlgItem(c.nId);
+            ASSERT_NE(w, nullptr) << c.nId;
+            EXPECT_STREQ(w->metaObject()->className(), c.kind) << c.nId;
+            if (auto* e = qobject_cast<QLineEdit*>(w)) {
+                EXPECT_EQ(e->text(), Utf8(c.text)) << c.nId;
+            }
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                EXPECT_EQ(b->text(), Utf8(c.text)) << c.nId;
+            }
+        }
+        for (int nId : {1003, 1021, 1016, 1017}) EXPECT_EQ(GetCheck(dlg.Item<QCheckBox>(nId)), 0);
+        for (int nId : {1022, 1020, 1029}) EXPECT_FALSE(dlg.GetDlgItem(nId)->isEnabled()) << nId;
+        EXPECT_EQ(dlg.windowTitle(), "Aerolyre");
+        // Items and their data; the list shows x1.
+        QListWidget* list = dlg.m_listOvercycle;
+        ASSERT_EQ(list->count(), 5);
+        EXPECT_EQ(list->item(4)->text(), "x16");
+        EXPECT_EQ(dlg.GetOverCycleTopIndex(), 0);
+        EXPECT_EQ(dlg.GetOverCycleItemData(), 1u);
+        // Value members.
+        EXPECT_EQ(dlg.m_nAccompRatio, 50);
+        EXPECT_EQ(dlg.m_nFirInputVolume, 100);
+        EXPECT_EQ(dlg.m_nFirDelay, 1);
+        EXPECT_EQ(dlg.m_firFilter1.m_nTaps, 1);
+        EXPECT_TRUE(dlg.m_rectBoard.IsEmpty());
+        EXPECT_EQ(dlg.m_strTonePath, dlg.m_strAppDir);
+        EXPECT_EQ(dlg.m_strAppDir, QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdString());
+    });
+}
+
+TEST(MainDialog, ControlsSitAtTheirTemplateRectangles) {
+    CAerolyreDlg dlg;
+    // Dialog units through the font's base units: the play button spans the dialog's width.
+    const QRect play = dlg.GetDlgItem(1000)->geometry();
+    EXPECT_EQ(play, dlg.MapDialogRect(7, 278, 316, 24));
+    EXPECT_EQ(dlg.GetDlgItem(1009)->geometry(), dlg.MapDialogRect(87, 220, 38, 15));
+    EXPECT_EQ(dlg.size(), dlg.MapDialogRect(0, 0, 331, 307).size());
+    EXPECT_GT(dlg.BaseUnitX(), 4);
+    EXPECT_GT(dlg.BaseUnitY(), 8);
+}
+
+TEST(MainDialog, TabOrderStartsAtModulatorFrequencyWhichHasTheFocus) {
+    CAerolyreDlg dlg;
+    RunModal(dlg, [&] {
+        EXPECT_EQ(dlg.focusWidget(), dlg.GetDlgItem(1006));
+        const int order[] = {1006, 1007, 1010, 1011, 1003, 1021, 1004, 1019, 1012, 1013, 1014, 1015,
+                             1002, 1009, 1035, 1016, 1017, 1000};
+        QWidget* w = dlg.GetDlgItem(order[0]);
+        for (std::size_t i = 1; i < std::size(order); ++i) {
+            // Disabled buttons are passed over, as the dialog manager does.
+            do {
+                w = w->nextInFocusChain();
+            } while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled());
+            EXPECT_EQ(w->objectName(), QString::number(order[i])) << i;
+        }
+    });
+}
+
+TEST(MainDialog, CheckBoxesEnableTheirSettingsButtons) {
+    CAerolyreDlg dlg;
+    RunModal(dlg, [&] {
+        const struct {
+            int nBox, nButton;
+        } pairs[] = {{1021, 1022}, {1016, 1020}, {1017, 1029}};
+        for (const auto& p : pairs) {
+            auto* box = dlg.Item<QCheckBox>(p.nBox);
+            box->click();
+            EXPECT_TRUE(dlg.GetDlgItem(p.nButton)->isEnabled()) << p.nBox;
+            box->click();
+            EXPECT_FALSE(dlg.GetDlgItem(p.nButton)->isEnabled()) << p.nBox;
+        }
+    });
+}
+
+TEST(MainDialog, OverCycleIsTheTopItemWhateverTheSelection) {
+    CAerolyreDlg dlg;
+    RunModal(dlg, [&] {
+        QScrollBar* bar = dlg.m_listOvercycle->verticalScrollBar();
+        const char* texts[] = {"x1", "x2", "x4", "x8", "x16"};
+        const DWORD_PTR data[] = {1, 102, 204, 308, 416};
+        dlg.m_listOvercycle->setCurrentRow(0);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(dlg.GetOverCycleTopIndex(), i);
+            EXPECT_EQ(dlg.m_listOvercycle->item(dlg.GetOverCycleTopIndex())->text(), texts[i]);
+            EXPECT_EQ(dlg.GetSessionSettings().dwOverCycleData, data[i]);
+            bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the down arrow
+        }
+        EXPECT_EQ(dlg.GetOverCycleTopIndex(), 4) << "x16 is the last";
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        EXPECT_EQ(dlg.GetOverCycleTopIndex(), 3);
+    });
+}
+
+TEST(MainDialog, SystemMenuOpensTheAboutBox) {
+    CAerolyreDlg dlg;
+    bool bSawAbout = false;
+    RunModal(dlg, [&] {
+        Later([&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            ASSERT_EQ(menu->actions().size(), 2);  // the separator and the entry
+            EXPECT_TRUE(menu->actions()[0]->isSeparator());
+            EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("Aerolyreのﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+            Later([&] {
+                auto* about = ActiveModal<QDialog>();
+                ASSERT_NE(about, nullptr);
+                EXPECT_EQ(about->windowTitle(), QString::fromUtf8("Aerolyreのﾊﾞｰｼﾞｮﾝ情報"));
+                auto* ok = about->findChild<QPushButton*>("1");
+                ASSERT_NE(ok, nullptr);
+                bSawAbout = true;
+                ok->click();
+            });
+            menu->actions()[1]->trigger();
+            menu->close();
+        });
+        dlg.ShowSystemMenu(dlg.mapToGlobal(QPoint(10, 10)));
+    });
+    EXPECT_TRUE(bSawAbout);
+}
+
+TEST(MainDialog, AnySystemCommandFrom16To31IsTheAboutBox) {
+    CAerolyreDlg dlg;
+    int nOpened = 0;
+    for (UINT nID : {16u, 17u, 31u, 32u, 0xF060u}) {
+        Later([&] {
+            if (auto* about = ActiveModal<QDialog>(); about != nullptr && about != &dlg) {
+                ++nOpened;
+                about->reject();
+            }
+        });
+        dlg.OnSysCommand(nID);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(nOpened, 3);
+}
+
+TEST(MessageBox, CaptionIsTheProgramFileBaseName) {
+    std::string caption;
+    Later([&] {
+        auto* box = ActiveModal<QMessageBox>();
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle().toStdString();
+        EXPECT_EQ(box->text(), QString::fromUtf8("メモリ不足です"));
+        box->accept();
+    });
+    ShowMessageBoxNow("メモリ不足です", MessageIcon::None);
+    char buf[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(caption, QFileInfo(QString::fromUtf8(buf)).completeBaseName().toStdString());
+}

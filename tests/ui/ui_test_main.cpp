@@ -1,0 +1,17 @@
+// GoogleTest with a QApplication on Qt's offscreen platform, for the widget tests.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "engine/performance_state.h"
+#include "platform/qt/dialog.h"
+#include "res/string_table.h"
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    InitPerformanceState();
+    QApplication app(argc, argv);
+    InitDialogFramework(&LoadResString);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
