@@ -6,9 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
-
-program=build/default/app/aerolyre
-if [ -x "$program" ]; then
-    exec "$program" "$@"
-fi
-echo "Built the engine, the tests and the benchmarks; the window program is not part of this build yet."
+exec build/default/app/aerolyre "$@"
