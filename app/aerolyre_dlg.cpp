@@ -224,10 +224,6 @@ void CAerolyreDlg::OnPlay() {
 }
 
 // Filled by the settings persistence and the play, tone and settings-dialog work.
-void CAerolyreDlg::RestoreSettings() {}
-void CAerolyreDlg::SaveSettings() {}
-void CAerolyreDlg::OnLoadTone() {}
-void CAerolyreDlg::OnSaveTone() {}
 void CAerolyreDlg::OnFirSettings() {}
 void CAerolyreDlg::OnAccompSettings() {}
 void CAerolyreDlg::OnRecordSettings() {}

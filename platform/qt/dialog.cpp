@@ -169,14 +169,16 @@ RECT CDialog::GetWindowRect() const {
 }
 
 void CDialog::MoveWindow(const RECT& rc) {
-    m_bPlaced = true;
     // The frame's own size comes off the window rectangle to give the client size.
     const QRect frame = frameGeometry();
     const QRect inner = geometry();
     const int dw = frame.width() - inner.width();
     const int dh = frame.height() - inner.height();
+    const QSize client(std::max(0, rc.right - rc.left - dw), std::max(0, rc.bottom - rc.top - dh));
+    // A move to where the window already stands is no move: the default placement still applies.
+    if (QPoint(rc.left, rc.top) != frame.topLeft() || client != inner.size()) m_bPlaced = true;
     move(rc.left, rc.top);
-    resize(std::max(0, rc.right - rc.left - dw), std::max(0, rc.bottom - rc.top - dh));
+    resize(client);
 }
 
 bool CDialog::UpdateData(bool bSaveAndValidate) {
@@ -221,6 +223,8 @@ int CDialog::DoModal() {
     setWindowIcon(AppIcon());
     // The frame's size is known only once the window exists.
     winId();
+    // Every template is at position 0, 0 until it is placed.
+    move(0, 0);
     const BOOL bDefaultFocus = OnInitDialog();
     if (!m_bPlaced) PlaceByDefault();
     if (bDefaultFocus) {

@@ -1,0 +1,123 @@
+// Settings that survive a restart: the processing settings, the last file paths and the window
+// rectangles, restored while the main dialog initialises and saved when it is destroyed.
+#include <QLineEdit>
+#include <QListWidget>
+#include <cstring>
+
+#include "app/aerolyre_dlg.h"
+#include "app/settings_key.h"
+#include "res/string_table.h"
+
+namespace {
+
+constexpr DWORD kStringBuffer = 256;   // bytes, terminator included
+constexpr LONG kSentinelFar = 100000;  // a rectangle no saved window reaches
+constexpr LONG kSentinelPoint = 99999;
+
+// Opens (creating when missing) the settings key; false when it cannot be had.
+bool OpenSettingsKey(CSettingsKey& key) {
+    // The subkey is copied into a fixed buffer of 512 characters.
+    char szSubKey[512] = {};
+    std::strncpy(szSubKey, ResString(IDS_REG_SUBKEY).c_str(), sizeof szSubKey - 1);
+    DWORD dwDisposition = 0;
+    return RegCreateKeyExA(HKEY_CURRENT_USER, szSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           nullptr, &key.m_hKey, &dwDisposition) == ERROR_SUCCESS;
+}
+
+bool QueryString(HKEY hKey, UINT nName, std::string& value) {
+    char buf[kStringBuffer];
+    DWORD cb = sizeof buf;
+    DWORD dwType = 0;
+    if (RegQueryValueExA(hKey, ResString(nName).c_str(), nullptr, &dwType, reinterpret_cast<BYTE*>(buf), &cb) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    // A value of another type is read as the bytes it holds, up to the first zero.
+    value.assign(buf, strnlen(buf, cb));
+    return true;
+}
+
+bool QueryDword(HKEY hKey, UINT nName, LONG& value) {
+    BYTE buf[4];
+    DWORD cb = sizeof buf;
+    DWORD dwType = 0;
+    if (RegQueryValueExA(hKey, ResString(nName).c_str(), nullptr, &dwType, buf, &cb) != ERROR_SUCCESS ||
+        dwType != REG_DWORD) {
+        return false;
+    }
+    value = static_cast<LONG>(buf[0] | (buf[1] << 8) | (buf[2] << 16) | (static_cast<DWORD>(buf[3]) << 24));
+    return true;
+}
+
+void SetString(HKEY hKey, UINT nName, const std::string& value) {
+    RegSetValueExA(hKey, ResString(nName).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+}
+
+void SetDword(HKEY hKey, UINT nName, LONG value) {
+    const auto v = static_cast<DWORD>(value);
+    const BYTE buf[4] = {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),
+                         static_cast<BYTE>(v >> 24)};
+    RegSetValueExA(hKey, ResString(nName).c_str(), 0, REG_DWORD, buf, 4);
+}
+
+// Reads a rectangle over the sentinel; true when the sentinel point fell outside it, i.e. when
+// something was restored.
+bool QueryRect(HKEY hKey, UINT nLeft, UINT nTop, UINT nBottom, UINT nRight, RECT& rc) {
+    rc = RECT{0, 0, kSentinelFar, kSentinelFar};
+    QueryDword(hKey, nLeft, rc.left);
+    QueryDword(hKey, nTop, rc.top);
+    QueryDword(hKey, nBottom, rc.bottom);
+    QueryDword(hKey, nRight, rc.right);
+    const bool bInside = rc.left <= kSentinelPoint && kSentinelPoint < rc.right && rc.top <= kSentinelPoint &&
+                         kSentinelPoint < rc.bottom;
+    return !bInside;
+}
+
+}  // namespace
+
+void CAerolyreDlg::RestoreSettings() {
+    CSettingsKey key;
+    if (!OpenSettingsKey(key)) return;
+
+    LONG nTop = 0;
+    if (QueryDword(key.m_hKey, IDS_REG_OVERCYCLE, nTop) && nTop >= 0 && nTop < m_listOvercycle->count()) {
+        SetOverCycleTopIndex(nTop);
+    }
+    std::string text;
+    m_editBuffer->setText(QString::fromStdString(QueryString(key.m_hKey, IDS_REG_BUFSIZE, text) ? text : "400"));
+    m_editCache->setText(QString::fromStdString(QueryString(key.m_hKey, IDS_REG_CACHESIZE, text) ? text : "64"));
+    if (QueryString(key.m_hKey, IDS_REG_TONE_PATH, text)) m_strTonePath = text;
+    if (QueryString(key.m_hKey, IDS_REG_FIR_PATH, text)) m_strFirPath = text;
+
+    RECT rc;
+    if (QueryRect(key.m_hKey, IDS_REG_MAINDLG_L, IDS_REG_MAINDLG_T, IDS_REG_MAINDLG_B, IDS_REG_MAINDLG_R, rc)) {
+        // Only the top-left corner is applied: the main dialog is not resizable.
+        const RECT now = GetWindowRect();
+        MoveWindow(RECT{rc.left, rc.top, rc.left + (now.right - now.left), rc.top + (now.bottom - now.top)});
+    }
+    if (QueryRect(key.m_hKey, IDS_REG_BOARD_L, IDS_REG_BOARD_T, IDS_REG_BOARD_B, IDS_REG_BOARD_R, rc)) {
+        m_rectBoard = rc;
+    }
+    key.Close();
+}
+
+void CAerolyreDlg::SaveSettings() {
+    CSettingsKey key;
+    if (!OpenSettingsKey(key)) return;
+    SetDword(key.m_hKey, IDS_REG_OVERCYCLE, GetOverCycleTopIndex());
+    SetString(key.m_hKey, IDS_REG_BUFSIZE, m_editBuffer->text().toStdString());
+    SetString(key.m_hKey, IDS_REG_CACHESIZE, m_editCache->text().toStdString());
+    SetString(key.m_hKey, IDS_REG_TONE_PATH, m_strTonePath);
+    SetString(key.m_hKey, IDS_REG_FIR_PATH, m_strFirPath);
+    const RECT rc = GetWindowRect();
+    SetDword(key.m_hKey, IDS_REG_MAINDLG_L, rc.left);
+    SetDword(key.m_hKey, IDS_REG_MAINDLG_T, rc.top);
+    SetDword(key.m_hKey, IDS_REG_MAINDLG_B, rc.bottom);
+    SetDword(key.m_hKey, IDS_REG_MAINDLG_R, rc.right);
+    SetDword(key.m_hKey, IDS_REG_BOARD_L, m_rectBoard.left);
+    SetDword(key.m_hKey, IDS_REG_BOARD_T, m_rectBoard.top);
+    SetDword(key.m_hKey, IDS_REG_BOARD_B, m_rectBoard.bottom);
+    SetDword(key.m_hKey, IDS_REG_BOARD_R, m_rectBoard.right);
+    key.Close();
+}

@@ -1,0 +1,125 @@
+// Tone files from the main dialog: saving the tone texts, the two tone check boxes and the filter
+// settings, and loading them back field by field.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/aerolyre_dlg.h"
+#include "engine/message_box.h"
+#include "files/tone_file.h"
+#include "platform/file.h"
+#include "platform/qt/file_dialog.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr const char* kToneFilter = "Aerolyre設定ﾌｧｲﾙ(*.aly)|*.aly||";
+
+std::string Text(const QLineEdit* p) { return p->text().toStdString(); }
+void SetText(QLineEdit* p, const std::string& s) { p->setText(QString::fromStdString(s)); }
+
+}  // namespace
+
+void CAerolyreDlg::OnSaveTone() {
+    CFileDialog dlg(false, ".aly", m_strTonePath, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, kToneFilter, this);
+    if (dlg.DoModal() != IDOK) return;
+    m_strTonePath = dlg.GetPathName();
+
+    ToneData tone;
+    tone.strRange = Text(m_editRange);
+    tone.strRangeAdjust = Text(m_editRangeAdjust);
+    tone.strLeftShift = Text(m_editLeftShift);
+    tone.strRightShift = Text(m_editRightShift);
+    tone.strModRatio = Text(m_editModRatio);
+    tone.strModDepth = Text(m_editModDepth);
+    tone.strFeedback = Text(m_editFeedback);
+    tone.strDistortion = Text(m_editDistortion);
+    tone.nCheckDetune = GetCheck(m_checkDetune);
+    tone.nCheckFir = GetCheck(m_checkFir);
+    tone.nFirInputVolume = m_nFirInputVolume;
+    tone.nFirFilter2Volume = m_nFirFilter2Volume;
+    tone.strFirFile1 = m_strFirFile1;
+    tone.strFirFile2 = m_strFirFile2;
+    if (!tone.firFilter1.SetTaps(m_firFilter1.m_pTaps, m_firFilter1.m_nTaps) ||
+        !tone.firFilter2.SetTaps(m_firFilter2.m_pTaps, m_firFilter2.m_nTaps)) {
+        AfxMessageBox(IDS_ERR_OUT_OF_MEMORY);
+        return;
+    }
+    tone.nFirDelay = m_nFirDelay;
+    tone.nFirFeedback = m_nFirFeedback;
+
+    // Written beside the target and renamed over it only when every field is written, so a
+    // failed save never destroys the tone file that was there.
+    std::string strTemp = m_strTonePath + ".XXXXXX";
+    const int fd = ::mkstemp(strTemp.data());
+    if (fd < 0) {
+        ReportFileError(CFileException(CFileException::accessDenied, errno, m_strTonePath));
+        AfxMessageBox(IDS_ERR_TONE_WRITE);
+        return;
+    }
+    ::close(fd);
+    bool bOk = false;
+    {
+        CFile file;
+        CFileException e;
+        if (!file.Open(strTemp.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, &e)) {
+            ReportFileError(e);
+        } else if (WriteToneFile(file, tone)) {
+            try {
+                file.Close();
+                bOk = true;
+            } catch (const CFileException&) {
+            }
+        }
+    }
+    // mkstemp made the file private; a tone file is as readable as any other document.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (bOk) bOk = ::chmod(strTemp.c_str(), 0666 & ~mask) == 0 && std::rename(strTemp.c_str(), m_strTonePath.c_str()) == 0;
+    if (!bOk) {
+        std::remove(strTemp.c_str());
+        AfxMessageBox(IDS_ERR_TONE_WRITE);
+    }
+}
+
+void CAerolyreDlg::OnLoadTone() {
+    CFileDialog dlg(true, ".aly", m_strTonePath, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, kToneFilter, this);
+    if (dlg.DoModal() != IDOK) return;
+    m_strTonePath = dlg.GetPathName();
+
+    CFile file;
+    if (!file.Open(m_strTonePath.c_str(), CFile::modeRead | CFile::shareExclusive)) {
+        AfxMessageBox(IDS_ERR_TONE_READ);
+        return;
+    }
+    ToneData tone;
+    const int nFields = ReadToneFile(file, tone);
+    file.Abort();
+
+    // Every field read before a failure is applied, in file order.
+    QLineEdit* const texts[] = {m_editRange, m_editRangeAdjust, m_editLeftShift, m_editRightShift,
+                                m_editModRatio, m_editModDepth, m_editFeedback, m_editDistortion};
+    const std::string* const values[] = {&tone.strRange, &tone.strRangeAdjust, &tone.strLeftShift,
+                                         &tone.strRightShift, &tone.strModRatio, &tone.strModDepth,
+                                         &tone.strFeedback, &tone.strDistortion};
+    for (int i = 0; i < 8 && 2 + i <= nFields; ++i) SetText(texts[i], *values[i]);
+    if (nFields >= 10) SetCheck(m_checkDetune, tone.nCheckDetune);
+    if (nFields >= 11) {
+        SetCheck(m_checkFir, tone.nCheckFir);
+        m_btnFirSettings->setEnabled(tone.nCheckFir == 1);
+    }
+    if (nFields >= 12) m_nFirInputVolume = tone.nFirInputVolume;
+    if (nFields >= 13) m_nFirFilter2Volume = tone.nFirFilter2Volume;
+    if (nFields >= 14) m_strFirFile1 = tone.strFirFile1;
+    if (nFields >= 15) m_strFirFile2 = tone.strFirFile2;
+    if (nFields >= 16) m_firFilter1.SetTaps(tone.firFilter1.m_pTaps, tone.firFilter1.m_nTaps);
+    if (nFields >= 17) m_firFilter2.SetTaps(tone.firFilter2.m_pTaps, tone.firFilter2.m_nTaps);
+    if (nFields >= 18) m_nFirDelay = tone.nFirDelay;
+    if (nFields >= 19) m_nFirFeedback = tone.nFirFeedback;
+    if (nFields < kToneFieldCount) AfxMessageBox(IDS_ERR_TONE_READ);
+}

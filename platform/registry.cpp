@@ -1,0 +1,291 @@
+// The registry file: parsing, the key handles, writing the whole file on close.
+#include "platform/registry.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <new>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+constexpr const char* kRootName = "HKEY_CURRENT_USER";
+
+// One value as it stands in the file: a string, a DWORD, or a line we do not understand and keep.
+struct Value {
+    DWORD dwType = REG_NONE;
+    std::string strData;  // REG_SZ: the text, without its terminating zero
+    DWORD dwValue = 0;    // REG_DWORD
+    std::string strRaw;   // REG_NONE: the whole line, kept as it was
+};
+
+struct Key {
+    std::vector<std::pair<std::string, Value>> values;  // in file order
+    Value* Find(const std::string& name) {
+        for (auto& [n, v] : values) {
+            if (n == name) return &v;
+        }
+        return nullptr;
+    }
+};
+
+struct Hive {
+    std::vector<std::pair<std::string, Key>> keys;  // full paths, in file order
+    Key* Find(const std::string& path) {
+        for (auto& [p, k] : keys) {
+            if (p == path) return &k;
+        }
+        return nullptr;
+    }
+    Key& Ensure(const std::string& path) {
+        if (Key* k = Find(path)) return *k;
+        keys.emplace_back(path, Key{});
+        return keys.back().second;
+    }
+};
+
+std::string Escape(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\\' || c == '"') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Reads a quoted string starting at s[i] == '"'; advances i past the closing quote.
+std::optional<std::string> ReadQuoted(const std::string& s, std::size_t& i) {
+    if (i >= s.size() || s[i] != '"') return std::nullopt;
+    std::string out;
+    for (++i; i < s.size(); ++i) {
+        if (s[i] == '"') {
+            ++i;
+            return out;
+        }
+        if (s[i] == '\\' && i + 1 < s.size()) {
+            ++i;
+            out += s[i] == 'n' ? '\n' : s[i] == 'r' ? '\r' : s[i];
+        } else {
+            out += s[i];
+        }
+    }
+    return std::nullopt;
+}
+
+// Parses one value line; a line that is not a string or DWORD value comes back as raw.
+std::pair<std::string, Value> ParseValueLine(const std::string& line) {
+    std::pair<std::string, Value> raw{"", Value{REG_NONE, "", 0, line}};
+    std::size_t i = 0;
+    const auto name = ReadQuoted(line, i);
+    if (!name || i >= line.size() || line[i] != '=') return raw;
+    ++i;
+    raw.first = *name;
+    if (line.compare(i, 6, "dword:") == 0) {
+        const std::string hex = line.substr(i + 6);
+        if (hex.size() != 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return raw;
+        return {*name, Value{REG_DWORD, "", static_cast<DWORD>(std::stoul(hex, nullptr, 16)), ""}};
+    }
+    const auto text = ReadQuoted(line, i);
+    if (!text || i != line.size()) return raw;
+    return {*name, Value{REG_SZ, *text, 0, ""}};
+}
+
+// A settings file is a few hundred bytes; anything past this is not one of ours.
+constexpr std::uintmax_t kMaxRegistryFile = 1 << 20;
+
+Hive ReadHive(const std::string& path) {
+    Hive hive;
+    std::error_code ec;
+    const std::uintmax_t nSize = std::filesystem::file_size(path, ec);
+    if (ec || nSize > kMaxRegistryFile) return hive;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    Key* pKey = nullptr;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line == "REGEDIT4") continue;
+        if (line.front() == '[' && line.back() == ']') {
+            pKey = &hive.Ensure(line.substr(1, line.size() - 2));
+            continue;
+        }
+        if (pKey == nullptr) continue;  // nothing outside a key is ours to keep
+        auto [name, value] = ParseValueLine(line);
+        if (value.dwType != REG_NONE) {
+            if (Value* v = pKey->Find(name)) {
+                *v = value;
+            } else {
+                pKey->values.emplace_back(name, value);
+            }
+        } else {
+            pKey->values.emplace_back("", value);
+        }
+    }
+    return hive;
+}
+
+bool WriteHive(const std::string& path, const Hive& hive) {
+    std::ostringstream out;
+    out << "REGEDIT4\n";
+    for (const auto& [keyPath, key] : hive.keys) {
+        out << "\n[" << keyPath << "]\n";
+        for (const auto& [name, v] : key.values) {
+            if (v.dwType == REG_SZ) {
+                out << '"' << Escape(name) << "\"=\"" << Escape(v.strData) << "\"\n";
+            } else if (v.dwType == REG_DWORD) {
+                char hex[9];
+                std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(v.dwValue));
+                out << '"' << Escape(name) << "\"=dword:" << hex << '\n';
+            } else {
+                out << v.strRaw << '\n';
+            }
+        }
+    }
+    const std::string text = out.str();
+
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    std::string tmp = path + ".XXXXXX";
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return false;
+    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) std::remove(tmp.c_str());
+    return ok;
+}
+
+}  // namespace
+
+struct RegistryKey {
+    std::string strPath;  // full path, "HKEY_CURRENT_USER\..."
+    bool bRoot = false;
+    bool bCreated = false;
+    // Changes made through this handle, applied to the file at close.
+    std::vector<std::pair<std::string, Value>> changes;
+    Key current;  // the key's values as read at open, with the changes applied
+};
+
+namespace {
+
+RegistryKey g_root{kRootName, true, false, {}, {}};
+
+}  // namespace
+
+const HKEY HKEY_CURRENT_USER = &g_root;
+
+std::string RegistryFilePath() {
+    std::string base;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x != nullptr && *x != '\0') {
+        base = x;
+    } else if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') {
+        base = std::string(h) + "/.config";
+    } else {
+        base = ".";
+    }
+    return base + "/Velmora/Aerolyre/registry.reg";
+}
+
+LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSAM, void*, HKEY* phkResult,
+                     DWORD* lpdwDisposition) {
+    if (hKey == nullptr || phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+    std::string path = hKey->strPath;
+    if (lpSubKey != nullptr && *lpSubKey != '\0') path += std::string("\\") + lpSubKey;
+
+    Hive hive = ReadHive(RegistryFilePath());
+    auto* pKey = new (std::nothrow) RegistryKey{path, false, false, {}, {}};
+    if (pKey == nullptr) return ERROR_ACCESS_DENIED;
+    if (Key* existing = hive.Find(path)) {
+        pKey->current = *existing;
+    } else {
+        pKey->bCreated = true;
+    }
+    if (lpdwDisposition != nullptr) *lpdwDisposition = pKey->bCreated ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *phkResult = pKey;
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
+    if (hKey == nullptr || hKey->bRoot) return ERROR_INVALID_HANDLE;
+    const Value* v = hKey->current.Find(lpValueName != nullptr ? lpValueName : "");
+    if (v == nullptr || v->dwType == REG_NONE) return ERROR_FILE_NOT_FOUND;
+    if (lpType != nullptr) *lpType = v->dwType;
+    const DWORD cbNeeded = v->dwType == REG_SZ ? static_cast<DWORD>(v->strData.size() + 1) : 4;
+    if (lpData == nullptr) {
+        if (lpcbData != nullptr) *lpcbData = cbNeeded;
+        return ERROR_SUCCESS;
+    }
+    if (lpcbData == nullptr) return ERROR_INVALID_PARAMETER;
+    if (*lpcbData < cbNeeded) {
+        *lpcbData = cbNeeded;
+        return ERROR_MORE_DATA;
+    }
+    if (v->dwType == REG_SZ) {
+        std::memcpy(lpData, v->strData.c_str(), cbNeeded);
+    } else {
+        for (int i = 0; i < 4; ++i) lpData[i] = static_cast<BYTE>(v->dwValue >> (8 * i));
+    }
+    *lpcbData = cbNeeded;
+    return ERROR_SUCCESS;
+}
+
+LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
+    if (hKey == nullptr || hKey->bRoot) return ERROR_INVALID_HANDLE;
+    Value v;
+    v.dwType = dwType;
+    if (dwType == REG_SZ) {
+        // Stored with its terminating zero; the text is what stands before the first zero.
+        const auto* p = reinterpret_cast<const char*>(lpData);
+        v.strData = std::string(p, strnlen(p, cbData));
+    } else if (dwType == REG_DWORD && cbData == 4) {
+        v.dwValue = lpData[0] | (lpData[1] << 8) | (lpData[2] << 16) | (static_cast<DWORD>(lpData[3]) << 24);
+    } else {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const std::string name = lpValueName != nullptr ? lpValueName : "";
+    hKey->changes.emplace_back(name, v);
+    if (Value* existing = hKey->current.Find(name)) {
+        *existing = v;
+    } else {
+        hKey->current.values.emplace_back(name, v);
+    }
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY hKey) {
+    if (hKey == nullptr) return ERROR_INVALID_HANDLE;
+    if (hKey->bRoot) return ERROR_SUCCESS;
+    LONG result = ERROR_SUCCESS;
+    if (hKey->bCreated || !hKey->changes.empty()) {
+        // Read again: another program may have written the file since this key was opened.
+        const std::string path = RegistryFilePath();
+        Hive hive = ReadHive(path);
+        Key& key = hive.Ensure(hKey->strPath);
+        for (const auto& [name, v] : hKey->changes) {
+            if (Value* existing = key.Find(name)) {
+                *existing = v;
+            } else {
+                key.values.emplace_back(name, v);
+            }
+        }
+        if (!WriteHive(path, hive)) result = ERROR_ACCESS_DENIED;
+    }
+    delete hKey;
+    return result;
+}

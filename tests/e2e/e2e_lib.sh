@@ -1,0 +1,85 @@
+# Shared by the end-to-end scripts: a private X server and home, the program, and its windows.
+# Sourced; sets DISPLAY, HOME, XDG_CONFIG_HOME, AEROLYRE_WAVE_DEVICE, AEROLYRE_MESSAGE_LOG.
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+export AEROLYRE_WAVE_DEVICE=capture:$work/capture.wav
+export AEROLYRE_MESSAGE_LOG=$work/messages.txt
+export QT_QPA_PLATFORM=xcb
+unset QT_QPA_PLATFORMTHEME
+
+start_program() { # PROGRAM
+    "$1" >>"$work/app.log" 2>&1 &
+    app_pid=$!
+    main=$(wait_window '^Aerolyre$')
+    geometry "$main"
+    mx=$X my=$Y mw=$WIDTH mh=$HEIGHT
+    sleep 0.5
+}
+
+# Closes the main dialog with Escape and checks that the program ends with status 0.
+end_program() {
+    xdotool windowactivate --sync "$main" 2>/dev/null || true
+    xdotool key Escape
+    local status=0
+    for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+    wait "$app_pid" || status=$?
+    app_pid=""
+    [ "$status" -eq 0 ] || { echo "FAIL: the program exited with $status"; cat "$work/app.log"; exit 1; }
+}
+
+wait_window() { # NAME -> window id
+    for _ in $(seq 100); do
+        local id
+        id=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
+        if [ -n "$id" ]; then echo "$id"; return 0; fi
+        sleep 0.1
+    done
+    echo "window '$1' did not appear" >&2
+    return 1
+}
+geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
+
+# Dialog units of the main dialog (331 x 307) to screen pixels.
+du() { echo $((mx + $1 * mw / 331)) $((my + $2 * mh / 307)); }
+click_du() { local x y; read -r x y < <(du "$1" "$2"); xdotool mousemove "$x" "$y" click 1; }
+# Replaces an edit's text: select it all, type the new one.
+type_into_du() { local x y; read -r x y < <(du "$1" "$2"); xdotool mousemove "$x" "$y" click --repeat 3 1; xdotool type --delay 20 "$3"; }
+
+# Waits until the message log holds a line, then dismisses the box with Enter.
+expect_message() { # TEXT
+    for _ in $(seq 50); do grep -qxF "$1" "$work/messages.txt" 2>/dev/null && break; sleep 0.1; done
+    grep -qxF "$1" "$work/messages.txt" 2>/dev/null || { echo "FAIL: message '$1' not shown"; cat "$work/messages.txt" 2>/dev/null; exit 1; }
+    sleep 0.3
+    xdotool key Return
+    sleep 0.3
+    : >"$work/messages.txt"
+}
+
+# Answers Qt's file dialog with a full path.
+answer_file_dialog() { # TITLE_PATTERN PATH
+    wait_window "$1" >/dev/null
+    sleep 0.5
+    xdotool type --delay 10 "$2"
+    xdotool key Return
+    sleep 0.5
+}

@@ -1,0 +1,134 @@
+// The registry file: typed values, the export format a person can read, and a damaged file.
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override { ::setenv("XDG_CONFIG_HOME", m_dir.Root().c_str(), 1); }
+    void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
+
+    HKEY Open(const char* sub = "Software\\Velmora\\Aerolyre\\AppInfo") {
+        HKEY h = nullptr;
+        DWORD disp = 0;
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, sub, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                  nullptr, &h, &disp),
+                  ERROR_SUCCESS);
+        return h;
+    }
+    std::string FileText() {
+        std::ifstream in(RegistryFilePath());
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+    void WriteFile(const std::string& text) {
+        std::filesystem::create_directories(std::filesystem::path(RegistryFilePath()).parent_path());
+        std::ofstream(RegistryFilePath(), std::ios::binary) << text;
+    }
+    TempDir m_dir;
+};
+
+}  // namespace
+
+TEST_F(RegistryTest, FileIsUnderTheConfigFolder) {
+    EXPECT_EQ(RegistryFilePath(), m_dir.Path("Velmora/Aerolyre/registry.reg"));
+}
+
+TEST_F(RegistryTest, CreatingAKeyCreatesItEvenWithoutValues) {
+    HKEY h = Open();
+    EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
+    EXPECT_EQ(FileText(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n");
+}
+
+TEST_F(RegistryTest, StringsAndDwordsRoundTripInTheExportFormat) {
+    HKEY h = Open();
+    const char text[] = "C:\\tones \"best\"\\a.aly";
+    RegSetValueExA(h, "Nerio_Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    const BYTE dw[4] = {0x2c, 0x01, 0, 0};
+    RegSetValueExA(h, "Process_Overcycle", 0, REG_DWORD, dw, 4);
+    const BYTE neg[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    RegSetValueExA(h, "MainDlgL", 0, REG_DWORD, neg, 4);
+    RegCloseKey(h);
+    EXPECT_EQ(FileText(),
+              "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n"
+              "\"Nerio_Path\"=\"C:\\\\tones \\\"best\\\"\\\\a.aly\"\n"
+              "\"Process_Overcycle\"=dword:0000012c\n"
+              "\"MainDlgL\"=dword:ffffffff\n");
+
+    h = Open();
+    char buf[256] = {};
+    DWORD cb = sizeof buf, type = 0;
+    ASSERT_EQ(RegQueryValueExA(h, "Nerio_Path", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(cb, sizeof text) << "stored with its terminating zero";
+    EXPECT_STREQ(buf, text);
+    BYTE out[4];
+    cb = 4;
+    ASSERT_EQ(RegQueryValueExA(h, "MainDlgL", nullptr, &type, out, &cb), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(std::memcmp(out, neg, 4), 0);
+    EXPECT_EQ(RegQueryValueExA(h, "Missing", nullptr, &type, out, &cb), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(h);
+}
+
+TEST_F(RegistryTest, ValueLargerThanTheBufferFails) {
+    HKEY h = Open();
+    const std::string big(255, 'x');  // 256 bytes with its zero
+    RegSetValueExA(h, "Big", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()), 256);
+    char buf[256];
+    DWORD cb = 255, type = 0;
+    EXPECT_EQ(RegQueryValueExA(h, "Big", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_MORE_DATA);
+    EXPECT_EQ(cb, 256u);
+    cb = 256;
+    EXPECT_EQ(RegQueryValueExA(h, "Big", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_SUCCESS);
+    RegCloseKey(h);
+}
+
+TEST_F(RegistryTest, KeysAndValuesOfOthersAreKept) {
+    WriteFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"X\"=hex:01,02\n\"Y\"=\"y\"\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Mine\"=\"old\"\n\"Theirs\"=dword:00000001\n");
+    HKEY h = Open();
+    RegSetValueExA(h, "Mine", 0, REG_SZ, reinterpret_cast<const BYTE*>("new"), 4);
+    RegCloseKey(h);
+    EXPECT_EQ(FileText(),
+              "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"X\"=hex:01,02\n\"Y\"=\"y\"\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Mine\"=\"new\"\n\"Theirs\"=dword:00000001\n");
+    // Only the file itself: no temporary file is left beside it.
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(RegistryFilePath()).parent_path())) {
+        (void)e;
+        ++n;
+    }
+    EXPECT_EQ(n, 1);
+}
+
+TEST_F(RegistryTest, DamagedFileReadsAsMissingValues) {
+    for (const std::string& damage : {std::string("\x00\xff\xfe garbage \x01\x02", 14),
+                                      std::string("[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Process_BufSize\"=\"unterminated\n"
+                                                  "\"Process_Overcycle\"=dword:12\n\"Nerio_Path\"=dword:zzzzzzzz\n"),
+                                      std::string(2 << 20, 'A')}) {
+        WriteFile(damage);
+        HKEY h = Open();
+        char buf[256];
+        DWORD cb = sizeof buf, type = 0;
+        for (const char* name : {"Process_BufSize", "Process_Overcycle", "Nerio_Path"}) {
+            cb = sizeof buf;
+            EXPECT_EQ(RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_FILE_NOT_FOUND) << name;
+        }
+        RegSetValueExA(h, "Process_BufSize", 0, REG_SZ, reinterpret_cast<const BYTE*>("400"), 4);
+        RegCloseKey(h);
+        h = Open();
+        cb = sizeof buf;
+        EXPECT_EQ(RegQueryValueExA(h, "Process_BufSize", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_SUCCESS);
+        EXPECT_STREQ(buf, "400");
+        RegCloseKey(h);
+    }
+}
