@@ -222,8 +222,3 @@ void CAerolyreDlg::OnPlay() {
     board.DoModal();
     m_rectBoard = board.m_rectPlace;
 }
-
-// Filled by the settings persistence and the play, tone and settings-dialog work.
-void CAerolyreDlg::OnFirSettings() {}
-void CAerolyreDlg::OnAccompSettings() {}
-void CAerolyreDlg::OnRecordSettings() {}
