@@ -6,17 +6,21 @@ xvfb_pid=""
 app_pid=""
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    # Wait for the X server to be gone: one still shutting down removes its socket files, which
+    # would be the next server's if it took the same display.
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and tells which, so runs side by side never collide.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY=$display
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
@@ -55,6 +59,10 @@ wait_window() { # NAME -> window id
         sleep 0.1
     done
     echo "window '$1' did not appear" >&2
+    cat "$work/app.log" >&2
+    echo "X server on $DISPLAY:" >&2
+    cat "$work/xvfb.log" >&2
+    kill -0 "$xvfb_pid" 2>/dev/null && echo "(still running)" >&2
     return 1
 }
 geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
