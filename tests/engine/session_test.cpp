@@ -16,22 +16,12 @@
 #include "filter/fir_filter.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/session_support.h"
+#include "tests/support/sound_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
 namespace {
 
-std::vector<float> ReadSamples(const std::string& path, SF_INFO* pInfo = nullptr) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (f == nullptr) return {};
-    sf_command(f, SFC_SET_NORM_FLOAT, nullptr, SF_FALSE);
-    std::vector<float> v(info.frames);
-    sf_readf_float(f, v.data(), info.frames);
-    sf_close(f);
-    if (pInfo != nullptr) *pInfo = info;
-    return v;
-}
 
 // Points the descriptor that holds path at another file, so the stream's next transfer fails.
 bool RedirectOpenFile(const std::string& path, const char* pszTo, int nFlags) {
@@ -191,7 +181,7 @@ TEST_F(SessionTest, BufferOfOneGivesEmptyBlocksAndNoSound) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     StopSession();
     SF_INFO info{};
-    ReadSamples(capture, &info);
+    ReadSoundFile(capture, &info);
     EXPECT_EQ(info.frames, 0);
     EXPECT_EQ(info.samplerate, 44100);
 }
@@ -226,7 +216,7 @@ TEST_F(SessionTest, CaptureDeviceHearsWhatTheRendererRenders) {
         StopSession();
         SetAudioSampleHook(nullptr);
     }
-    const std::vector<float> played = ReadSamples(capture);
+    const std::vector<float> played = ReadSoundFile(capture);
     ASSERT_GE(played.size(), rendered.size());
     for (std::size_t i = 0; i < rendered.size(); ++i) ASSERT_EQ(played[i], rendered[i]) << i;
 }
@@ -286,7 +276,7 @@ TEST_F(SessionTest, FloatRecordingKeepsPeaksTheOutputClips) {
     std::vector<std::int16_t> out;
     ASSERT_TRUE(RenderSession(s, Hold(0.4, 0.0, 30000), RecordTo(rec), out));
     SF_INFO info{};
-    const std::vector<float> r = ReadSamples(rec, &info);
+    const std::vector<float> r = ReadSoundFile(rec, &info);
     EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     ASSERT_EQ(r.size(), out.size());
     EXPECT_GT(*std::max_element(r.begin(), r.end()), 2.0f);
@@ -314,7 +304,7 @@ TEST_F(SessionTest, RecordingWithAndWithoutTheAccompaniment) {
         const std::string rec = m_dir.Path(bRecordAccomp ? "mix.wav" : "alone.wav");
         std::vector<std::int16_t> out;
         ASSERT_TRUE(RenderSession(s, Hold(0.5, 0.3, 20000), RecordTo(rec), out));
-        const std::vector<float> r = ReadSamples(rec);
+        const std::vector<float> r = ReadSoundFile(rec);
         ASSERT_EQ(r.size(), out.size());
         for (std::size_t i = 0; i < out.size(); ++i) {
             const double recorded = r[i] * 32768.0;

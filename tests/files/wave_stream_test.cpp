@@ -14,6 +14,7 @@
 
 #include "files/wave_file.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/sound_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -51,16 +52,9 @@ struct SndFileContents {
     std::vector<float> samples;
 };
 
-// Reads a recording back with libsndfile, a reader that is not ours.
 SndFileContents ReadWithSndFile(const std::string& path) {
     SndFileContents c;
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &c.info);
-    if (f == nullptr) return c;
-    // Raw values: no normalisation of 16-bit data to ±1.
-    sf_command(f, SFC_SET_NORM_FLOAT, nullptr, SF_FALSE);
-    c.samples.resize(c.info.frames);
-    sf_readf_float(f, c.samples.data(), c.info.frames);
-    sf_close(f);
+    c.samples = ReadSoundFile(path, &c.info);
     return c;
 }
 

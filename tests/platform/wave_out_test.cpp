@@ -15,6 +15,7 @@
 #include "engine/audio_thread.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/session_support.h"
+#include "tests/support/sound_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -49,16 +50,6 @@ void Queue(HWAVEOUT hwo, WAVEHDR& hdr, std::vector<std::int16_t>& samples) {
     ASSERT_EQ(waveOutWrite(hwo, &hdr, sizeof hdr), MMSYSERR_NOERROR);
 }
 
-std::vector<float> ReadSamples(const std::string& path) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (f == nullptr) return {};
-    sf_command(f, SFC_SET_NORM_FLOAT, nullptr, SF_FALSE);
-    std::vector<float> v(info.frames);
-    sf_readf_float(f, v.data(), info.frames);
-    sf_close(f);
-    return v;
-}
 
 }  // namespace
 
@@ -128,7 +119,7 @@ TEST(WaveOut, CaptureAppendsEveryPlayedSampleAcrossOpens) {
         expected.insert(expected.end(), b.begin(), b.end());
         ASSERT_EQ(waveOutClose(hwo), MMSYSERR_NOERROR);
     }
-    const std::vector<float> got = ReadSamples(path);
+    const std::vector<float> got = ReadSoundFile(path);
     EXPECT_EQ(got, std::vector<float>(expected.begin(), expected.end()));
 }
 

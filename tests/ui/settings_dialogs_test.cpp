@@ -18,6 +18,7 @@
 #include "platform/qt/file_dialog.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/session_support.h"
+#include "tests/support/sound_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 #include "tests/ui/ui_test_support.h"
@@ -313,12 +314,8 @@ TEST_F(DialogsTest, CommittedSettingsReachTheSound) {
         for (std::int16_t v : out) ASSERT_EQ(v, 1234);
         // The float format, holding the filtered performance alone.
         SF_INFO info{};
-        SNDFILE* f = sf_open(rec.c_str(), SFM_READ, &info);
-        ASSERT_NE(f, nullptr);
+        const std::vector<float> r = ReadSoundFile(rec, &info);
         EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-        std::vector<float> r(info.frames);
-        sf_readf_float(f, r.data(), info.frames);
-        sf_close(f);
         ASSERT_EQ(r.size(), out.size());
         // The same performance without the filter, rendered alone: the recording is its two-tap mean.
         SessionSettings plain = main.GetSessionSettings();
