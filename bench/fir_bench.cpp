@@ -2,11 +2,14 @@
 // same two sums. Real-time factor = audio seconds per CPU second = 1 / (seconds per sample × 44100).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "engine/performance_state.h"
+#include "filter/fir_kernel.h"
 #include "filter/fir_filter.h"
 #include "filter/fir_stage.h"
 
@@ -25,22 +28,33 @@ std::vector<float> RandomTaps(int n, unsigned seed) {
     return v;
 }
 
-// args: taps per filter, feedback percent.
+// Builds the stage with two filters of nTaps random taps (identity for 1).
+struct BenchStage {
+    CFirFilter f1, f2;
+    BenchStage(int nTaps, int nFeedback) {
+        const std::vector<float> t1 = RandomTaps(nTaps, 1), t2 = RandomTaps(nTaps, 2);
+        if (nTaps > 1) {
+            f1.SetTaps(t1.data(), nTaps);
+            f2.SetTaps(t2.data(), nTaps);
+        }
+        FirStageSettings s;
+        s.nCheckFir = 1;
+        s.pFilter1 = &f1;
+        s.pFilter2 = &f2;
+        s.nFirFeedback = nFeedback;
+        s.nFirDelay = 1;
+        BuildFirStage(s);
+    }
+    ~BenchStage() { ReleaseFirStage(); }
+};
+
+// args: taps per filter, feedback percent, kernel (0 direct form, 1 partitioned above the
+// default threshold).
 void BM_FirStagePerSample(benchmark::State& state) {
     const int nTaps = static_cast<int>(state.range(0));
-    CFirFilter f1, f2;
-    const std::vector<float> t1 = RandomTaps(nTaps, 1), t2 = RandomTaps(nTaps, 2);
-    if (nTaps > 1) {
-        f1.SetTaps(t1.data(), nTaps);
-        f2.SetTaps(t2.data(), nTaps);
-    }
-    FirStageSettings s;
-    s.nCheckFir = 1;
-    s.pFilter1 = &f1;
-    s.pFilter2 = &f2;
-    s.nFirFeedback = static_cast<int>(state.range(1));
-    s.nFirDelay = 1;
-    BuildFirStage(s);
+    SetFirPartitionThreshold(state.range(2) != 0 ? kDefaultFirPartitionThreshold : 1 << 30);
+    state.SetLabel(state.range(2) != 0 ? "partitioned" : "direct form");
+    BenchStage stage(nTaps, static_cast<int>(state.range(1)));
     int nPos = 0;
     double x = 0.0;
     std::uint32_t noise = 1;
@@ -49,8 +63,28 @@ void BM_FirStagePerSample(benchmark::State& state) {
         x = static_cast<double>(static_cast<std::int32_t>(noise) >> 17);
         benchmark::DoNotOptimize(ProcessFirStage(x, nPos));
     }
-    ReleaseFirStage();
     SetRealTimeCounter(state);
+    SetFirPartitionThreshold(kDefaultFirPartitionThreshold);
+}
+
+// The longest single call over ten seconds of samples through two 44100-tap filters with
+// feedback: what one output block can be held up by.
+void BM_FirStageWorstCall(benchmark::State& state) {
+    BenchStage stage(44100, 50);
+    int nPos = 0;
+    std::uint32_t noise = 1;
+    double worst = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < 10 * kSampleRate; ++i) {
+            noise = noise * 1664525u + 1013904223u;
+            const double x = static_cast<double>(static_cast<std::int32_t>(noise) >> 17);
+            const auto t0 = std::chrono::steady_clock::now();
+            benchmark::DoNotOptimize(ProcessFirStage(x, nPos));
+            const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
+            worst = std::max(worst, ns);
+        }
+    }
+    state.counters["worst_call_ns"] = worst;
 }
 
 // The same two N-tap sums per sample as a plain scalar loop over a doubled history.
@@ -77,5 +111,13 @@ void BM_ScalarDirectFormPerSample(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_FirStagePerSample)->ArgNames({"taps", "feedback"})->Args({1, 0})->Args({1000, 0})->Args({44100, 50});
+BENCHMARK(BM_FirStagePerSample)
+    ->ArgNames({"taps", "feedback", "partitioned"})
+    ->Args({1, 0, 1})
+    ->Args({1000, 0, 1})
+    ->Args({4096, 0, 0})
+    ->Args({4096, 0, 1})
+    ->Args({44100, 50, 0})
+    ->Args({44100, 50, 1});
+BENCHMARK(BM_FirStageWorstCall)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScalarDirectFormPerSample)->ArgName("taps")->Arg(1000)->Arg(44100);

@@ -3,7 +3,10 @@
 
 #include <immintrin.h>
 
+#include <atomic>
 #include <new>
+
+#include "filter/partitioned_convolver.h"
 
 namespace {
 
@@ -91,9 +94,31 @@ void FirBlockSums(const float* pTaps, const float* pH, int nTaps, float* afKnown
     }
 }
 
+namespace {
+
+std::atomic<int> g_nPartitionThreshold{kDefaultFirPartitionThreshold};
+
+}  // namespace
+
+void SetFirPartitionThreshold(int nTaps) { g_nPartitionThreshold.store(nTaps); }
+
+int GetFirPartitionThreshold() { return g_nPartitionThreshold.load(); }
+
 bool nspsFirInit(const float* pTaps, int nTapsLen, const float* pDlyVals, NSPFirState* pState) {
     *pState = NSPFirState{};
     if (pTaps == nullptr || nTapsLen < 1 || pDlyVals != nullptr) return false;
+
+    if (nTapsLen > g_nPartitionThreshold.load() && nTapsLen > CPartitionedConvolver::kHeadTaps) {
+        auto* pLong = new (std::nothrow) CPartitionedConvolver;
+        if (pLong == nullptr || !pLong->Init(pTaps, nTapsLen)) {
+            delete pLong;
+            return false;
+        }
+        pState->pLong = pLong;
+        pState->pTaps = pTaps;
+        pState->nTaps = nTapsLen;
+        return true;
+    }
 
     auto* pHistory = new (std::nothrow) float[2 * static_cast<std::size_t>(nTapsLen)]();
     if (pHistory == nullptr) return false;
@@ -104,6 +129,7 @@ bool nspsFirInit(const float* pTaps, int nTapsLen, const float* pDlyVals, NSPFir
 }
 
 float nspsFir(NSPFirState* pState, float fSample) {
+    if (pState->pLong != nullptr) return pState->pLong->Process(fSample);
     const int n = pState->nTaps;
     const int p = pState->nPos;
     // Both copies, so that H[0 .. N−1] is x[n], x[n−1], …, x[n−N+1] in that order.
@@ -137,6 +163,7 @@ float nspsFir(NSPFirState* pState, float fSample) {
 }
 
 void nspFirFree(NSPFirState* pState) {
+    delete pState->pLong;
     delete[] pState->pHistory;
     *pState = NSPFirState{};
 }

@@ -12,6 +12,8 @@
 
 constexpr int kFirBlock = 8;
 
+class CPartitionedConvolver;
+
 struct NSPFirState {
     const float* pTaps;  // the caller's taps; they stay unchanged and alive while the state is used
     float* pHistory;     // 2·nTaps floats: inputs, newest first, stored twice
@@ -19,7 +21,16 @@ struct NSPFirState {
     int nPos;            // where the next input goes
     int nPhase;          // calls since the last pass, 0 .. kFirBlock − 1
     float afKnown[kFirBlock];  // the known parts of this block's outputs
+    // Filters longer than the partition threshold are convolved by FFT partitions instead.
+    CPartitionedConvolver* pLong;
 };
+
+// Filters with more taps than this use the partitioned convolver. Settable so tests and
+// benchmarks can compare the two forms on the same taps; set it only while no filter state is
+// being initialised.
+constexpr int kDefaultFirPartitionThreshold = 2048;
+void SetFirPartitionThreshold(int nTaps);
+int GetFirPartitionThreshold();
 
 // Makes the state ready to filter with these nTapsLen taps; the history starts all zero.
 // pDlyVals must be null (no initial history). Returns false when memory can't be obtained, and
