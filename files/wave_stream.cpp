@@ -51,14 +51,17 @@ BOOL CWaveStream::FailOpen() {
     return FALSE;
 }
 
-bool CWaveStream::StartThread(void (*pProc)(CWaveStream*)) {
+BOOL CWaveStream::StartThread(void (*pProc)(CWaveStream*)) {
+    m_bRunning.store(true, kRelease);
     try {
         m_hThread = std::thread(pProc, this);
     } catch (const std::system_error&) {
-        return false;
+        m_bRunning.store(false, kRelease);
+        SetError(ResString(2200));
+        return FailOpen();
     }
     m_dwThreadId = m_hThread.get_id();
-    return true;
+    return TRUE;
 }
 
 BOOL CWaveStream::OpenRead(const std::string& strPath, DWORD dwCacheBytes, bool bLoop) {
@@ -113,13 +116,7 @@ BOOL CWaveStream::OpenRead(const std::string& strPath, DWORD dwCacheBytes, bool 
         return FailOpen();
     }
 
-    m_bRunning.store(true, kRelease);
-    if (!StartThread(&CWaveStream::ReaderThreadProc)) {
-        m_bRunning.store(false, kRelease);
-        SetError(ResString(2200));
-        return FailOpen();
-    }
-    return TRUE;
+    return StartThread(&CWaveStream::ReaderThreadProc);
 }
 
 BOOL CWaveStream::OpenWrite(const std::string& strPath, DWORD dwCacheBytes, int nFormat) {
@@ -156,14 +153,7 @@ BOOL CWaveStream::OpenWrite(const std::string& strPath, DWORD dwCacheBytes, int 
     m_nPos.store(0, kRelease);
     m_nState.store(StateStreaming, kRelease);
     m_nHalf.store(0, kRelease);
-    m_bRunning.store(true, kRelease);
-
-    if (!StartThread(&CWaveStream::WriterThreadProc)) {
-        m_bRunning.store(false, kRelease);
-        SetError(ResString(2200));
-        return FailOpen();
-    }
-    return TRUE;
+    return StartThread(&CWaveStream::WriterThreadProc);
 }
 
 bool CWaveStream::WaitForHalf(int nHalf, DWORD& dwOffset) const {

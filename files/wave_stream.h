@@ -81,7 +81,8 @@ private:
     // The audio thread's side of the handshake after moving to position p.
     void Boundary(DWORD p);
     std::int16_t DecodeFrame(DWORD dwPos) const;
-    bool StartThread(void (*pProc)(CWaveStream*));
+    // Starts the I/O thread; on failure the open fails with message 2200.
+    BOOL StartThread(void (*pProc)(CWaveStream*));
     // Keeps at most 254 bytes of the text, cut at a character boundary.
     void SetError(const std::string& strText);
     BOOL FailOpen();

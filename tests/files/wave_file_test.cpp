@@ -53,7 +53,7 @@ TEST(WaveHeader, ReadsACanonicalFile) {
 
 TEST(WaveHeader, LongerFormatChunksAreSkipped) {
     for (std::uint32_t nFmt : {18u, 40u}) {
-        WavSpec s;
+        WavLayout s;
         s.nFmtSize = nFmt;
         const HeaderResult r = ParseHeader(WavBytes::Make(s, kTenSamples));
         ASSERT_TRUE(r.bOk) << nFmt;
@@ -65,10 +65,10 @@ TEST(WaveHeader, LongerFormatChunksAreSkipped) {
 TEST(WaveHeader, RefusesWhatItDoesNotRead) {
     struct Case {
         const char* what;
-        WavSpec spec;
+        WavLayout layout;
     };
     std::vector<Case> cases;
-    WavSpec s;
+    WavLayout s;
     s.wFormatTag = 0xFFFE;
     cases.push_back({"extensible format", s});
     s = {};
@@ -91,7 +91,7 @@ TEST(WaveHeader, RefusesWhatItDoesNotRead) {
     s.strChunkBeforeData = "fact";
     cases.push_back({"fact chunk", s});
     for (const Case& c : cases) {
-        const HeaderResult r = ParseHeader(WavBytes::Make(c.spec, kTenSamples));
+        const HeaderResult r = ParseHeader(WavBytes::Make(c.layout, kTenSamples));
         EXPECT_FALSE(r.bOk) << c.what;
         EXPECT_EQ(r.strError, ResString(2201)) << c.what;
     }
@@ -109,7 +109,7 @@ TEST(WaveHeader, EveryTruncationFails) {
 }
 
 TEST(WaveHeader, HugeSizesAreSizesNotAllocations) {
-    WavSpec s;
+    WavLayout s;
     s.nFmtSize = 0xFFFFFFF0u;  // skipped by seeking: the file then ends, so "data" is missing
     EXPECT_FALSE(ParseHeader(WavBytes::Make(s, kTenSamples)).bOk);
 
@@ -138,7 +138,7 @@ TEST(SampleEncoding, EdgeValues) {
 
 class FilterWave : public ::testing::Test {
 protected:
-    std::string Write(const WavSpec& s, const std::vector<unsigned char>& data) {
+    std::string Write(const WavLayout& s, const std::vector<unsigned char>& data) {
         const std::string path = m_dir.Path("f.wav");
         WavBytes::Write(path, WavBytes::Make(s, data));
         return path;
@@ -169,7 +169,7 @@ TEST_F(FilterWave, SixteenBitSamplesBecomeTapsUnscaled) {
 }
 
 TEST_F(FilterWave, FloatSamplesAreTakenAsTheyAre) {
-    WavSpec s;
+    WavLayout s;
     s.wFormatTag = 3;
     s.wBitsPerSample = 32;
     ASSERT_TRUE(LoadFilterWave(m_filter, Write(s, WavBytes::Float32({0.25f, -1.5f, 1e-3f}))));
@@ -179,7 +179,7 @@ TEST_F(FilterWave, FloatSamplesAreTakenAsTheyAre) {
 }
 
 TEST_F(FilterWave, RefusesFormatsOtherThanMono44kOf16BitOrFloat) {
-    WavSpec s;
+    WavLayout s;
     s.wBitsPerSample = 8;
     ExpectRefused(Write(s, {1, 2, 3, 4}), 2203, "8-bit");
     s.wBitsPerSample = 24;
@@ -200,13 +200,13 @@ TEST_F(FilterWave, OneSecondIsTheLongest) {
     ASSERT_TRUE(LoadFilterWave(m_filter, Write({}, std::vector<unsigned char>(2 * 44100, 1))));
     EXPECT_EQ(m_filter.m_nTaps, 44100);
     ExpectRefused(Write({}, std::vector<unsigned char>(2 * 44101, 1)), 2203, "44101 samples");
-    WavSpec s;
+    WavLayout s;
     s.nDeclaredDataSize = 0xFFFFFFFEu;
     ExpectRefused(Write(s, kTenSamples), 2203, "a declared size of 4 GiB");
 }
 
 TEST_F(FilterWave, ShortDataLoadsTheWholeSamplesItHolds) {
-    WavSpec s;
+    WavLayout s;
     s.nDeclaredDataSize = 200;  // 100 samples declared
     ASSERT_TRUE(LoadFilterWave(m_filter, Write(s, std::vector<unsigned char>(120, 1))));
     EXPECT_EQ(m_filter.m_nTaps, 60);
@@ -219,7 +219,7 @@ TEST_F(FilterWave, ShortDataLoadsTheWholeSamplesItHolds) {
 }
 
 TEST_F(FilterWave, BadHeaderGivesItsMessage) {
-    WavSpec s;
+    WavLayout s;
     s.wFormatTag = 0xFFFE;
     ExpectRefused(Write(s, kTenSamples), 2201, "extensible");
 }

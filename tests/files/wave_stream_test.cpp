@@ -36,7 +36,7 @@ std::vector<unsigned char> PatternData16(std::size_t nSamples) {
 
 class WaveStreamTest : public ::testing::Test {
 protected:
-    std::string WriteWav(const WavSpec& s, const std::vector<unsigned char>& data,
+    std::string WriteWav(const WavLayout& s, const std::vector<unsigned char>& data,
                          const std::string& name = "accomp.wav") {
         const std::string path = m_dir.Path(name);
         WavBytes::Write(path, WavBytes::Make(s, data));
@@ -61,7 +61,7 @@ SndFileContents ReadWithSndFile(const std::string& path) {
 }  // namespace
 
 TEST_F(WaveStreamTest, DataAsLargeAsTheCacheIsHeldInMemory) {
-    WavSpec s;
+    WavLayout s;
     s.wBitsPerSample = 8;
     {
         CWaveStream r;
@@ -78,7 +78,7 @@ TEST_F(WaveStreamTest, DataAsLargeAsTheCacheIsHeldInMemory) {
 }
 
 TEST_F(WaveStreamTest, DecodesEightBitAndStereo) {
-    WavSpec s;
+    WavLayout s;
     s.wBitsPerSample = 8;
     {
         CWaveStream r;
@@ -124,10 +124,10 @@ TEST_F(WaveStreamTest, EmptyDataChunkIsSilenceForEver) {
 TEST_F(WaveStreamTest, RefusesAccompanimentFormats) {
     struct Case {
         const char* what;
-        WavSpec spec;
+        WavLayout layout;
     };
     std::vector<Case> cases;
-    WavSpec s;
+    WavLayout s;
     s.wFormatTag = 3;
     s.wBitsPerSample = 32;
     cases.push_back({"float", s});
@@ -147,7 +147,7 @@ TEST_F(WaveStreamTest, RefusesAccompanimentFormats) {
         m_messages.Clear();
         {
             CWaveStream r;
-            EXPECT_FALSE(r.OpenRead(WriteWav(c.spec, std::vector<unsigned char>(24, 0)), kSmallestCache, false)) << c.what;
+            EXPECT_FALSE(r.OpenRead(WriteWav(c.layout, std::vector<unsigned char>(24, 0)), kSmallestCache, false)) << c.what;
             EXPECT_EQ(r.GetState(), CWaveStream::StateFailed);
             EXPECT_EQ(r.m_strError, ResString(2201));
             EXPECT_TRUE(m_messages.Messages().empty()) << "shown once, when the stream goes";
@@ -195,7 +195,7 @@ TEST_F(WaveStreamTest, StreamedReadMatchesTheFileSampleBySample) {
         std::memcpy(&data[4 * i], &l, 2);
         std::memcpy(&data[4 * i + 2], &r, 2);
     }
-    WavSpec s;
+    WavLayout s;
     s.nChannels = 2;
     CWaveStream r;
     ASSERT_TRUE(r.OpenRead(WriteWav(s, data), kSmallestCache, false));

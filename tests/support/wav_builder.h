@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-struct WavSpec {
+struct WavLayout {
     std::uint16_t wFormatTag = 1;
     std::uint16_t nChannels = 1;
     std::uint32_t nSamplesPerSec = 44100;
@@ -22,7 +22,7 @@ struct WavSpec {
 
 class WavBytes {
 public:
-    static std::vector<unsigned char> Make(const WavSpec& s, const std::vector<unsigned char>& data) {
+    static std::vector<unsigned char> Make(const WavLayout& s, const std::vector<unsigned char>& data) {
         WavBytes b;
         b.Tag("RIFF");
         b.U32(static_cast<std::uint32_t>(36 + data.size()));

@@ -51,9 +51,9 @@ protected:
             return !path.empty();
         });
     }
-    std::string WriteWave(const char* name, const WavSpec& spec, const std::vector<unsigned char>& data) {
+    std::string WriteWave(const char* name, const WavLayout& layout, const std::vector<unsigned char>& data) {
         const std::string path = m_dir.Path(name);
-        WavBytes::Write(path, WavBytes::Make(spec, data));
+        WavBytes::Write(path, WavBytes::Make(layout, data));
         return path;
     }
     static void SetText(CDialog& d, int nId, const char* text) { d.Item<QLineEdit>(nId)->setText(QString::fromUtf8(text)); }
@@ -160,7 +160,7 @@ TEST_F(DialogsTest, FirDelayAndFeedbackAreIntegersInTheirRanges) {
 
 TEST_F(DialogsTest, FirWaveformsLoadResetAndCommitOnlyOnOk) {
     const std::string second = WriteWave("impulse.wav", {}, std::vector<unsigned char>(2 * 44100, 1));
-    WavSpec stereo;
+    WavLayout stereo;
     stereo.nChannels = 2;
     const std::string bad = WriteWave("stereo.wav", stereo, std::vector<unsigned char>(400, 1));
     RunMain([&](CAerolyreDlg& main) {
