@@ -16,12 +16,23 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself and tells which, so runs side by side never collide.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+# An X server of our own on a display far from the usual ones, chosen at random and retried if
+# taken, so no other server (or one still shutting down) can answer in its place.
+for _ in $(seq 20); do
+    n=$((300 + RANDOM % 600))
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$xvfb_pid" 2>/dev/null && DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
+        export DISPLAY=":$n"
+        break
+    fi
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || { echo "FAIL: no X server could be started"; exit 1; }
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
