@@ -70,18 +70,15 @@ CAerolyreDlg::CAerolyreDlg(QWidget* pParent) : CDialog(GetDialogTemplate(IDD_AER
     m_btnAccompSettings = Item<QPushButton>(1029);
     m_hIcon = AppIcon();
 
-    auto onClick = [this](int nId, void (CAerolyreDlg::*pfn)()) {
-        QObject::connect(Item<QAbstractButton>(nId), &QAbstractButton::clicked, this, [this, pfn] { (this->*pfn)(); });
-    };
-    onClick(1000, &CAerolyreDlg::OnPlay);
-    onClick(1014, &CAerolyreDlg::OnLoadTone);
-    onClick(1015, &CAerolyreDlg::OnSaveTone);
-    onClick(1021, &CAerolyreDlg::OnCheckFir);
-    onClick(1016, &CAerolyreDlg::OnCheckRecord);
-    onClick(1017, &CAerolyreDlg::OnCheckAccomp);
-    onClick(1022, &CAerolyreDlg::OnFirSettings);
-    onClick(1029, &CAerolyreDlg::OnAccompSettings);
-    onClick(1020, &CAerolyreDlg::OnRecordSettings);
+    OnCommand(1000, &CAerolyreDlg::OnPlay);
+    OnCommand(1014, &CAerolyreDlg::OnLoadTone);
+    OnCommand(1015, &CAerolyreDlg::OnSaveTone);
+    OnCommand(1021, &CAerolyreDlg::OnCheckFir);
+    OnCommand(1016, &CAerolyreDlg::OnCheckRecord);
+    OnCommand(1017, &CAerolyreDlg::OnCheckAccomp);
+    OnCommand(1022, &CAerolyreDlg::OnFirSettings);
+    OnCommand(1029, &CAerolyreDlg::OnAccompSettings);
+    OnCommand(1020, &CAerolyreDlg::OnRecordSettings);
 }
 
 BOOL CAerolyreDlg::OnInitDialog() {

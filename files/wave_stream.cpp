@@ -175,41 +175,11 @@ bool CWaveStream::WaitForHalf(int nHalf, DWORD& dwOffset) const {
     return true;
 }
 
-void CWaveStream::ReaderThreadProc(CWaveStream* p) {
+void CWaveStream::IoThreadMain(CWaveStream* p, bool (CWaveStream::*pfnServiceHalf)()) {
     p->m_bThreadActive.store(true, kRelease);
     LowerThreadPriority();
     try {
-        for (;;) {
-            const int nHalf = p->m_nHalf.load(kAcquire);
-            DWORD dwOffset = 0;
-            p->WaitForHalf(nHalf, dwOffset);
-            if (!p->m_bRunning.load(kAcquire)) break;
-
-            BYTE* pDest = p->m_pCache.get() + dwOffset;
-            const UINT n = p->m_file.Read(pDest, p->m_nHalfSize);
-            if (n < p->m_nHalfSize && !p->m_bLoop) {
-                p->m_nDataEnd.store(static_cast<std::int32_t>(dwOffset + n), kRelease);
-                p->m_nState.store(StateEnded, kRelease);
-                break;
-            }
-            if (n < p->m_nHalfSize) {
-                // Loop: the rest of the half comes from the first sample byte on. A file shorter
-                // than a half is read round as often as it takes.
-                UINT nFilled = n;
-                while (nFilled < p->m_nHalfSize) {
-                    p->m_file.Seek(p->m_nDataStart, CFile::begin);
-                    const UINT nMore = p->m_file.Read(pDest + nFilled, p->m_nHalfSize - nFilled);
-                    if (nMore == 0) {
-                        // Nothing left to loop over: end in silence instead of spinning.
-                        p->m_nDataEnd.store(static_cast<std::int32_t>(dwOffset + nFilled), kRelease);
-                        p->m_nState.store(StateEnded, kRelease);
-                        p->m_bThreadActive.store(false, kRelease);
-                        return;
-                    }
-                    nFilled += nMore;
-                }
-            }
-            p->m_nHalf.store(1 - nHalf, kRelease);
+        while ((p->*pfnServiceHalf)()) {
         }
     } catch (const CFileException& e) {
         ReportFileError(e);
@@ -218,23 +188,43 @@ void CWaveStream::ReaderThreadProc(CWaveStream* p) {
     p->m_bThreadActive.store(false, kRelease);
 }
 
-void CWaveStream::WriterThreadProc(CWaveStream* p) {
-    p->m_bThreadActive.store(true, kRelease);
-    LowerThreadPriority();
-    try {
-        for (;;) {
-            const int nHalf = p->m_nHalf.load(kAcquire);
-            DWORD dwOffset = 0;
-            // A half the audio thread has completed is written even after the stop request.
-            if (!p->WaitForHalf(nHalf, dwOffset)) break;
-            p->m_file.Write(p->m_pCache.get() + dwOffset, p->m_nHalfSize);
-            p->m_nHalf.store(1 - nHalf, kRelease);
-        }
-    } catch (const CFileException& e) {
-        ReportFileError(e);
-        p->m_nState.store(StateFailed, kRelease);
+void CWaveStream::ReaderThreadProc(CWaveStream* p) { IoThreadMain(p, &CWaveStream::ReadNextHalf); }
+
+void CWaveStream::WriterThreadProc(CWaveStream* p) { IoThreadMain(p, &CWaveStream::WriteNextHalf); }
+
+bool CWaveStream::ReadNextHalf() {
+    const int nHalf = m_nHalf.load(kAcquire);
+    DWORD dwOffset = 0;
+    WaitForHalf(nHalf, dwOffset);
+    if (!m_bRunning.load(kAcquire)) return false;
+
+    BYTE* pDest = m_pCache.get() + dwOffset;
+    UINT nFilled = m_file.Read(pDest, m_nHalfSize);
+    // Looping, the rest of the half comes from the first sample byte on, as often as it takes.
+    while (nFilled < m_nHalfSize && m_bLoop) {
+        m_file.Seek(m_nDataStart, CFile::begin);
+        const UINT nMore = m_file.Read(pDest + nFilled, m_nHalfSize - nFilled);
+        if (nMore == 0) break;  // nothing left to loop over: end in silence instead of spinning
+        nFilled += nMore;
     }
-    p->m_bThreadActive.store(false, kRelease);
+    if (nFilled < m_nHalfSize) {
+        // The data ends here; the state follows the end, so the audio thread sees both.
+        m_nDataEnd.store(static_cast<std::int32_t>(dwOffset + nFilled), kRelease);
+        m_nState.store(StateEnded, kRelease);
+        return false;
+    }
+    m_nHalf.store(1 - nHalf, kRelease);
+    return true;
+}
+
+bool CWaveStream::WriteNextHalf() {
+    const int nHalf = m_nHalf.load(kAcquire);
+    DWORD dwOffset = 0;
+    // A half the audio thread has completed is written even after the stop request.
+    if (!WaitForHalf(nHalf, dwOffset)) return false;
+    m_file.Write(m_pCache.get() + dwOffset, m_nHalfSize);
+    m_nHalf.store(1 - nHalf, kRelease);
+    return true;
 }
 
 std::int16_t CWaveStream::DecodeFrame(DWORD dwPos) const {

@@ -74,6 +74,11 @@ public:
 private:
     static void ReaderThreadProc(CWaveStream* pStream);
     static void WriterThreadProc(CWaveStream* pStream);
+    // An I/O thread's life: services one half after another until told to stop, the data ends
+    // or a file error (reported, and the stream marked failed) ends it.
+    static void IoThreadMain(CWaveStream* pStream, bool (CWaveStream::*pfnServiceHalf)());
+    bool ReadNextHalf();
+    bool WriteNextHalf();
 
     // Waits until the I/O thread may service half m_nHalf, or the stream is asked to stop.
     // Returns whether the half is free.

@@ -24,13 +24,10 @@ CFirDlg::CFirDlg(QWidget* pParent) : CDialog(GetDialogTemplate(IDD_FIR), pParent
     m_editTotalLength = Item<QLineEdit>(1025);
     m_editFile2 = Item<QLineEdit>(1027);
     m_editFile1 = Item<QLineEdit>(1026);
-    auto onClick = [this](int nId, void (CFirDlg::*pfn)()) {
-        QObject::connect(Item<QPushButton>(nId), &QPushButton::clicked, this, [this, pfn] { (this->*pfn)(); });
-    };
-    onClick(1039, &CFirDlg::OnLoadFilter1);
-    onClick(1001, &CFirDlg::OnLoadFilter2);
-    onClick(1018, &CFirDlg::OnResetFilter1);
-    onClick(1019, &CFirDlg::OnResetFilter2);
+    OnCommand(1039, &CFirDlg::OnLoadFilter1);
+    OnCommand(1001, &CFirDlg::OnLoadFilter2);
+    OnCommand(1018, &CFirDlg::OnResetFilter1);
+    OnCommand(1019, &CFirDlg::OnResetFilter2);
 }
 
 void CFirDlg::DoDataExchange(CDataExchange* pDX) {

@@ -18,7 +18,7 @@ CAccompDlg::CAccompDlg(QWidget* pParent) : CDialog(GetDialogTemplate(IDD_ACCOMP)
     m_editRatio = Item<QLineEdit>(1031);
     m_sliderRatio = Item<QSlider>(1030);
     m_sliderRatio->installEventFilter(this);
-    QObject::connect(m_btnFile, &QPushButton::clicked, this, [this] { OnChooseFile(); });
+    OnCommand(1036, &CAccompDlg::OnChooseFile);
     // The trackbar repaints when its thumb moves; the text follows at once as well.
     QObject::connect(m_sliderRatio, &QSlider::valueChanged, this, [this] { OnCustomDrawRatio(); });
 }

@@ -4,6 +4,7 @@
 // button clicks it, Enter elsewhere is OK, Escape and the close box are Cancel).
 #pragma once
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QRect>
 #include <string>
@@ -42,6 +43,13 @@ public:
     template <class T>
     T* Item(int nId) const {
         return static_cast<T*>(GetDlgItem(nId));
+    }
+
+    // Runs the handler when button nId is clicked.
+    template <class D>
+    void OnCommand(int nId, void (D::*pfnHandler)()) {
+        QObject::connect(Item<QAbstractButton>(nId), &QAbstractButton::clicked, this,
+                         [this, pfnHandler] { (static_cast<D*>(this)->*pfnHandler)(); });
     }
 
     // Runs the data exchange; false when a check failed (its message was shown).
