@@ -17,11 +17,13 @@ cleanup() {
 trap cleanup EXIT
 
 # An X server of our own on a display far from the usual ones, chosen at random and retried if
-# taken, so no other server (or one still shutting down) can answer in its place.
+# taken, so no other server (or one still shutting down) can answer in its place. -noreset: by
+# default the server resets when its last client leaves, and a program started again at that
+# moment cannot connect.
 for _ in $(seq 20); do
     n=$((300 + RANDOM % 600))
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.1; done
     if kill -0 "$xvfb_pid" 2>/dev/null && DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
