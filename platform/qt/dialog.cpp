@@ -1,6 +1,7 @@
 // The dialog builder and the dialog behaviour of the Windows dialog manager.
 #include "platform/qt/dialog.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
@@ -152,6 +153,25 @@ void CDialog::Build() {
         } else if (c.kind != ControlKind::Static && c.kind != ControlKind::Icon && c.kind != ControlKind::GroupBox) {
             w->setFocusPolicy(Qt::ClickFocus);
         }
+    }
+    WidenClippedButtons();
+}
+
+// A check box or radio button whose text is wider in this font than its rectangle gets the room
+// it needs, as far as the next control on its row or the dialog's edge, so no caption is cut off.
+void CDialog::WidenClippedButtons() {
+    const QList<QAbstractButton*> buttons = findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
+    for (QAbstractButton* b : buttons) {
+        if (qobject_cast<QCheckBox*>(b) == nullptr && qobject_cast<QRadioButton*>(b) == nullptr) continue;
+        const QRect r = b->geometry();
+        if (b->sizeHint().width() <= r.width()) continue;
+        int nRight = width();
+        for (QWidget* other : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect o = other->geometry();
+            if (other == b || qobject_cast<QGroupBox*>(other) != nullptr) continue;
+            if (o.left() >= r.right() && o.top() < r.bottom() && o.bottom() > r.top()) nRight = std::min(nRight, o.left());
+        }
+        b->resize(std::max(r.width(), std::min(b->sizeHint().width(), nRight - r.left())), r.height());
     }
 }
 

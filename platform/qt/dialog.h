@@ -86,6 +86,7 @@ protected:
 
 private:
     void Build();
+    void WidenClippedButtons();
     void PlaceByDefault();
 
     int m_nBaseX = 0;

@@ -13,10 +13,13 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 
 #include "app/about_dlg.h"
+#include "platform/qt/dialog.h"
 #include "platform/qt/message_box.h"
+#include "res/dialog_templates.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace {
@@ -83,6 +86,19 @@ TEST(MainDialog, ControlsSitAtTheirTemplateRectangles) {
     EXPECT_EQ(dlg.size(), dlg.MapDialogRect(0, 0, 331, 307).size());
     EXPECT_GT(dlg.BaseUnitX(), 4);
     EXPECT_GT(dlg.BaseUnitY(), 8);
+}
+
+TEST(Dialogs, NoCheckBoxOrRadioButtonCutsOffItsText) {
+    for (int nId : {IDD_ABOUTBOX, IDD_AEROLYRE_DIALOG, IDD_FIR, IDD_ACCOMP, IDD_RECORD}) {
+        CDialog dlg(GetDialogTemplate(nId), nullptr);
+        QList<QAbstractButton*> buttons;
+        for (auto* p : dlg.findChildren<QCheckBox*>()) buttons << p;
+        for (auto* p : dlg.findChildren<QRadioButton*>()) buttons << p;
+        for (QAbstractButton* b : buttons) {
+            EXPECT_GE(b->width(), b->sizeHint().width()) << nId << " " << b->text().toStdString();
+            EXPECT_LE(b->geometry().right(), dlg.width()) << nId << " " << b->text().toStdString();
+        }
+    }
 }
 
 TEST(MainDialog, TabOrderStartsAtModulatorFrequencyWhichHasTheFocus) {
