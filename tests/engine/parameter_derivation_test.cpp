@@ -31,7 +31,7 @@ const FieldBounds kFields[] = {
 };
 
 UINT DeriveWith(std::string ParameterTexts::*field, const std::string& text) {
-    ParameterTexts t = StartupTexts();
+    ParameterTexts t = StartupParameterTexts();
     t.*field = text;
     return DeriveParameters(t, 0, OverCycleData(0));
 }
@@ -39,7 +39,7 @@ UINT DeriveWith(std::string ParameterTexts::*field, const std::string& text) {
 }  // namespace
 
 TEST(ParameterDerivation, StartupSettingsPass) {
-    ASSERT_EQ(DeriveParameters(StartupTexts(), 0, OverCycleData(0)), 0u);
+    ASSERT_EQ(DeriveParameters(StartupParameterTexts(), 0, OverCycleData(0)), 0u);
     const PERFORMANCESTATE& ps = PerformanceState;
     EXPECT_EQ(ps.nBlockBytes, 400u);
     EXPECT_EQ(ps.dPitchRange, 5.0);
@@ -86,29 +86,29 @@ TEST(ParameterDerivation, ReadsLeadingIntegerPart) {
 }
 
 TEST(ParameterDerivation, FirstFailingFieldWins) {
-    ParameterTexts t = StartupTexts();
+    ParameterTexts t = StartupParameterTexts();
     t.strRange = "9";
     t.strDistortion = "2000";
     EXPECT_EQ(DeriveParameters(t, 0, OverCycleData(0)), 1001u);
 
-    t = StartupTexts();
+    t = StartupParameterTexts();
     t.strBuffer = "0";
     t.strRangeAdjust = "99";
     EXPECT_EQ(DeriveParameters(t, 0, OverCycleData(0)), 1000u);
 
-    t = StartupTexts();
+    t = StartupParameterTexts();
     t.strFeedback = "-1";
     t.strRangeAdjust = "-25";
     EXPECT_EQ(DeriveParameters(t, 0, OverCycleData(0)), 1009u);
 
-    t = StartupTexts();
+    t = StartupParameterTexts();
     t.strLeftShift = "13";
     t.strRightShift = "13";
     EXPECT_EQ(DeriveParameters(t, 0, OverCycleData(0)), 1005u);
 }
 
 TEST(ParameterDerivation, FieldsBeforeTheFailureKeepTheirNewValues) {
-    ParameterTexts t = StartupTexts();
+    ParameterTexts t = StartupParameterTexts();
     t.strRange = "3";
     t.strModRatio = "0";
     EXPECT_EQ(DeriveParameters(t, 0, OverCycleData(0)), 1002u);
@@ -126,7 +126,7 @@ TEST(ParameterDerivation, BufferSizeGivesBlockBytes) {
 TEST(ParameterDerivation, OverCycleItemsGiveCountAndLog) {
     const int expectedCount[] = {1, 2, 4, 8, 16};
     for (int i = 0; i < 5; ++i) {
-        ASSERT_EQ(DeriveParameters(StartupTexts(), 0, OverCycleData(i)), 0u);
+        ASSERT_EQ(DeriveParameters(StartupParameterTexts(), 0, OverCycleData(i)), 0u);
         EXPECT_EQ(PerformanceState.nOverCycle, expectedCount[i]);
         EXPECT_EQ(PerformanceState.nOverCycleLog2, i);
         EXPECT_EQ(PerformanceState.dBaseOctave, 9.0 - i);
@@ -134,7 +134,7 @@ TEST(ParameterDerivation, OverCycleItemsGiveCountAndLog) {
 }
 
 TEST(ParameterDerivation, BaseOctaveFromRangeAdjustmentAndOverCycle) {
-    ParameterTexts t = StartupTexts();
+    ParameterTexts t = StartupParameterTexts();
     t.strRangeAdjust = "-24";
     ASSERT_EQ(DeriveParameters(t, 0, OverCycleData(4)), 0u);
     EXPECT_EQ(PerformanceState.dBaseOctave, 3.0);  // -2 + 9 - 4
@@ -156,7 +156,7 @@ TEST(ParameterDerivation, DistortionGivesNegativeGain) {
 }
 
 TEST(ParameterDerivation, FeedbackShiftsAndDetune) {
-    ParameterTexts t = StartupTexts();
+    ParameterTexts t = StartupParameterTexts();
     t.strFeedback = "1000";
     t.strLeftShift = "-12";
     t.strRightShift = "12";

@@ -48,7 +48,7 @@ double Rms(const std::vector<double>& s, std::size_t from, std::size_t to) {
 
 // Start a voice with the start-up settings changed as the caller says.
 struct VoiceSession {
-    ParameterTexts texts = StartupTexts();
+    ParameterTexts texts = StartupParameterTexts();
     int nOverCycleIndex = 0;
     int nDetuneCheck = 0;
     CVoice voice;

@@ -8,21 +8,6 @@
 #include "engine/performance_state.h"
 #include "engine/voice.h"
 
-// The main dialog's start-up texts.
-inline ParameterTexts StartupTexts() {
-    ParameterTexts t;
-    t.strBuffer = "400";
-    t.strRange = "5";
-    t.strModRatio = "1";
-    t.strModDepth = "20";
-    t.strLeftShift = "2";
-    t.strRightShift = "5";
-    t.strDistortion = "0";
-    t.strFeedback = "0";
-    t.strRangeAdjust = "0";
-    return t;
-}
-
 // Index into the over-cycle list: 0 = x1 ... 4 = x16.
 inline DWORD_PTR OverCycleData(int nIndex) { return kOverCycleItemData[nIndex]; }
 
