@@ -1,10 +1,12 @@
 // Zero-latency partitioned convolution for long filters: a short direct-form head computed sample
 // by sample, and tail partitions computed by FFT from blocks of input that are already complete.
-// A partition of N taps starts at tap N or later, so its output is first needed on the call after
-// its input block is complete and no latency is added. One sample in, one sample out.
+// One sample in, one sample out; no latency is added.
 //
-// Each call does at most one block's FFT work per partition size; the largest size is capped so
-// that even the call where every size completes a block at once stays short.
+// Two partition sizes follow the head. The short size starts at its own length, so its block's
+// output is needed on the call right after the block is complete and its (small) FFT job runs in
+// that call. The long size starts at twice its length: its output is first needed a whole block
+// after its input block is complete, so its job (forward FFT, one product per partition, inverse
+// FFT) is spread over the calls of that block and no call carries more than one small slice of it.
 #pragma once
 
 #include <memory>
@@ -14,9 +16,10 @@
 
 class CPartitionedConvolver {
 public:
-    static constexpr int kHeadTaps = 256;   // direct-form taps
-    static constexpr int kMaxBlock = 4096;  // largest partition, in taps
-    static constexpr int kGrowth = 16;      // from one partition size to the next
+    static constexpr int kHeadTaps = 256;    // direct-form taps
+    static constexpr int kShortBlock = 256;  // taps per short partition, [kHeadTaps, kLongStart)
+    static constexpr int kLongBlock = 1024;  // taps per long partition, from kLongStart on
+    static constexpr int kLongStart = 2 * kLongBlock;
 
     CPartitionedConvolver();
     ~CPartitionedConvolver();

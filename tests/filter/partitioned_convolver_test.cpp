@@ -55,8 +55,10 @@ void ExpectMatches(const std::vector<float>& h, const std::vector<float>& x, std
 
 TEST(PartitionedConvolver, MatchesTheDirectSumAroundEveryPartitionBoundary) {
     std::mt19937 rng(3);
-    const int H = CPartitionedConvolver::kHeadTaps, B = CPartitionedConvolver::kMaxBlock;
-    for (int n : {H + 1, 2 * H - 1, 2 * H, 2 * H + 1, B - 1, B, B + 1, 2 * B - 1, 2 * B, 2 * B + 1, 3 * B + 7}) {
+    const int H = CPartitionedConvolver::kHeadTaps, B = CPartitionedConvolver::kLongBlock;
+    const int L = CPartitionedConvolver::kLongStart;
+    for (int n : {H + 1, 2 * H - 1, 2 * H, 2 * H + 1, B - 1, B, B + 1, L - 1, L, L + 1, L + B - 1, L + B,
+                  L + B + 1, L + 2 * B + 7, 4096, 4097}) {
         const std::vector<float> h = Random(rng, n, 1.0f);
         const std::vector<float> x = Random(rng, 3 * n + 2 * B, 30000.0f);
         ExpectMatches(h, x, 97, "random taps");
@@ -65,10 +67,13 @@ TEST(PartitionedConvolver, MatchesTheDirectSumAroundEveryPartitionBoundary) {
 
 TEST(PartitionedConvolver, SparseTapsAtTheBoundaries) {
     std::mt19937 rng(4);
-    const int H = CPartitionedConvolver::kHeadTaps, B = CPartitionedConvolver::kMaxBlock;
-    std::vector<float> h(3 * B, 0.0f);
-    for (int k : {0, H - 1, H, 2 * H - 1, B - 1, B, 2 * B - 1, 2 * B, 3 * B - 1}) h[k] = (k % 2 ? -1.0f : 1.0f) * (1 + k % 5);
-    ExpectMatches(h, Random(rng, 5 * B, 30000.0f), 31, "sparse taps");
+    const int H = CPartitionedConvolver::kHeadTaps, B = CPartitionedConvolver::kLongBlock;
+    const int L = CPartitionedConvolver::kLongStart;
+    std::vector<float> h(L + 3 * B, 0.0f);
+    for (int k : {0, H - 1, H, 2 * H - 1, B - 1, B, L - 1, L, L + B - 1, L + B, L + 3 * B - 1}) {
+        h[k] = (k % 2 ? -1.0f : 1.0f) * (1 + k % 5);
+    }
+    ExpectMatches(h, Random(rng, 5 * (L + 3 * B), 30000.0f), 31, "sparse taps");
 }
 
 TEST(PartitionedConvolver, ImpulsesAtEveryPhaseOverTenSeconds) {
@@ -86,7 +91,7 @@ TEST(PartitionedConvolver, ImpulsesAtEveryPhaseOverTenSeconds) {
         const float y = conv.Process(bImpulse ? 1.0f : 0.0f);
         const std::size_t k = n % nSpacing;  // taps since the last impulse
         const double exact = k < h.size() ? h[k] : 0.0;
-        ASSERT_NEAR(y, exact, tol) << "n = " << n << ", phase " << (n / nSpacing) * nSpacing % 4096;
+        ASSERT_NEAR(y, exact, tol) << "n = " << n << ", phase " << (n / nSpacing) * nSpacing % CPartitionedConvolver::kLongBlock;
     }
 }
 
