@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include "app/about_dlg.h"
+#include "app/device_dlg.h"
+#include "platform/wave_out.h"
 #include "board/board_dlg.h"
 #include "platform/qt/file_dialog.h"
 #include "engine/parameter_derivation.h"
@@ -156,6 +158,14 @@ void CAerolyreDlg::OnSysCommand(UINT nID) {
     }
 }
 
+void CAerolyreDlg::OnDeviceSettings() {
+    CDeviceDlg dlg(this, ListWaveOutDevices(), m_strWaveDevice);
+    if (dlg.DoModal() != IDOK) return;
+    // The choice made now wins over the command line and the environment for the rest of the run.
+    m_strWaveDevice = dlg.m_strDevice;
+    SetWaveOutDevice(m_strWaveDevice);
+}
+
 void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     const std::string strAbout = ResString(IDS_ABOUTBOX);
     if (strAbout.empty()) return;
@@ -164,6 +174,9 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     QAction* pAbout = menu.addAction(QString::fromStdString(strAbout));
     pAbout->setObjectName("IDM_ABOUTBOX");
     QObject::connect(pAbout, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    QAction* pDevice = menu.addAction(QString::fromStdString(ResString(IDS_DEVICE_MENU)));
+    pDevice->setObjectName("IDM_DEVICE");
+    QObject::connect(pDevice, &QAction::triggered, this, [this] { OnDeviceSettings(); });
     menu.exec(globalPos);
 }
 

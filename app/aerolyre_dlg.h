@@ -34,6 +34,7 @@ public:
     void OnAccompSettings();
     void OnRecordSettings();
     void OnSysCommand(UINT nID);
+    void OnDeviceSettings();
     // The substitute for the window manager's system menu: the appended separator and the About
     // entry, shown on right-click on the background and on Alt+Space.
     void ShowSystemMenu(const QPoint& globalPos);
@@ -85,6 +86,12 @@ public:
     int m_nFirFeedback = 0;
     std::string m_strFirFile1;
     std::string m_strFirFile2;
+    // The sound device chosen in the device dialog ("" = the default), and whether the settings
+    // file has the value (it is written only once there is something to keep).
+    std::string m_strWaveDevice;
+    bool m_bWaveDeviceStored = false;
+    // A device given on the command line wins over the saved choice for this run.
+    static inline bool s_bDeviceGiven = false;
 
 protected:
     BOOL OnInitDialog() override;

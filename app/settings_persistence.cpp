@@ -2,10 +2,12 @@
 // rectangles, restored while the main dialog initialises and saved when it is destroyed.
 #include <QLineEdit>
 #include <QListWidget>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/aerolyre_dlg.h"
 #include "app/settings_key.h"
+#include "platform/wave_out.h"
 #include "res/string_table.h"
 
 namespace {
@@ -89,6 +91,12 @@ void CAerolyreDlg::RestoreSettings() {
     m_editCache->setText(QString::fromStdString(QueryString(key.m_hKey, IDS_REG_CACHESIZE, text) ? text : "64"));
     if (QueryString(key.m_hKey, IDS_REG_TONE_PATH, text)) m_strTonePath = text;
     if (QueryString(key.m_hKey, IDS_REG_FIR_PATH, text)) m_strFirPath = text;
+    if (QueryString(key.m_hKey, IDS_REG_WAVE_DEVICE, text)) {
+        m_strWaveDevice = text;
+        m_bWaveDeviceStored = true;
+        // The command line and then the environment come before the saved choice.
+        if (!s_bDeviceGiven && std::getenv("AEROLYRE_WAVE_DEVICE") == nullptr) SetWaveOutDevice(m_strWaveDevice);
+    }
 
     RECT rc;
     if (QueryRect(key.m_hKey, IDS_REG_MAINDLG_L, IDS_REG_MAINDLG_T, IDS_REG_MAINDLG_B, IDS_REG_MAINDLG_R, rc)) {
@@ -119,5 +127,6 @@ void CAerolyreDlg::SaveSettings() {
     SetDword(key.m_hKey, IDS_REG_BOARD_T, m_rectBoard.top);
     SetDword(key.m_hKey, IDS_REG_BOARD_B, m_rectBoard.bottom);
     SetDword(key.m_hKey, IDS_REG_BOARD_R, m_rectBoard.right);
+    if (m_bWaveDeviceStored || !m_strWaveDevice.empty()) SetString(key.m_hKey, IDS_REG_WAVE_DEVICE, m_strWaveDevice);
     key.Close();
 }

@@ -9,6 +9,7 @@
 #include "engine/voice.h"
 #include "files/wave_stream.h"
 #include "filter/fir_stage.h"
+#include "platform/wake_event.h"
 
 namespace {
 
@@ -16,6 +17,11 @@ constexpr auto kAcquire = std::memory_order_acquire;
 constexpr auto kRelease = std::memory_order_release;
 
 AudioSampleHook g_pfnSampleHook = nullptr;
+
+// Posted by the done callback, so the wait for a free block ends the moment the device hands one
+// back; the wait still wakes every 10 ms to notice the end of play.
+CWakeEvent g_blockFreed;
+constexpr auto kFreeBlockPoll = std::chrono::milliseconds(10);
 
 bool Running() { return PerformanceState.bRunning.load(kAcquire) != 0; }
 
@@ -65,7 +71,7 @@ void RenderBlocks(AudioSession& s) {
         WAVEHDR& hdr = ps.aWaveHdr[k];
         while (hdr.dwUser.load(kAcquire) != 0) {
             if (!Running()) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            g_blockFreed.WaitFor(kFreeBlockPoll);
         }
 
         std::int16_t* pBlock = ps.pSamples + static_cast<std::size_t>(k) * ps.nBlockSamples;
@@ -114,8 +120,11 @@ void Teardown() {
 void SetAudioSampleHook(AudioSampleHook pfnHook) { g_pfnSampleHook = pfnHook; }
 
 void WaveOutDoneProc(HWAVEOUT, UINT uMsg, DWORD_PTR, DWORD_PTR dwParam1, DWORD_PTR) {
-    // Runs on the wave output's thread: nothing but the flag.
-    if (uMsg == WOM_DONE) reinterpret_cast<WAVEHDR*>(dwParam1)->dwUser.store(0, kRelease);
+    // Runs on the wave output's thread: the flag, and a wake-up that never blocks.
+    if (uMsg == WOM_DONE) {
+        reinterpret_cast<WAVEHDR*>(dwParam1)->dwUser.store(0, kRelease);
+        g_blockFreed.Post();
+    }
 }
 
 void AudioThreadProc(void*) {
@@ -128,6 +137,7 @@ void AudioThreadProc(void*) {
 
     AudioSession session;
     session.voice.Start();
+    g_blockFreed.Drain();
     RenderBlocks(session);
     Teardown();
 

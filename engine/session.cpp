@@ -12,6 +12,7 @@
 #include "engine/performance_state.h"
 #include "files/wave_file.h"
 #include "files/wave_stream.h"
+#include "platform/message_service.h"
 #include "res/resource.h"
 
 namespace {
@@ -57,7 +58,11 @@ bool FailSilently() {
 
 void JoinAudioThread() {
     PERFORMANCESTATE& ps = PerformanceState;
-    if (ps.hAudioThread.joinable() && ps.nActiveThreads.load(kAcquire) == 0) ps.hAudioThread.join();
+    if (ps.hAudioThread.joinable() && ps.nActiveThreads.load(kAcquire) == 0) {
+        ps.hAudioThread.join();
+        // The device's account of the session (underruns), for the terminal and the log.
+        if (const std::string strReport = TakeWaveOutReport(); !strReport.empty()) LogLine(strReport);
+    }
 }
 
 bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath) {
@@ -109,6 +114,7 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
         ps.bRecordAccomp = settings.bRecordAccomp ? 1 : 0;
     }
 
+    SetWaveOutPeriodHint(static_cast<unsigned>(ps.nBlockBytes / 2));
     ps.wfxOut = WAVEFORMATEX{WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
     if (waveOutOpen(&ps.hWaveOut, WAVE_MAPPER, &ps.wfxOut, reinterpret_cast<DWORD_PTR>(&WaveOutDoneProc), 0,
                     CALLBACK_FUNCTION | WAVE_ALLOWSYNC) != MMSYSERR_NOERROR) {

@@ -16,3 +16,13 @@ MessageSink SetMessageSink(MessageSink sink);
 
 // Hands a text to the sink (stderr when none is installed).
 void ShowUserMessage(const std::string& strText, MessageIcon icon = MessageIcon::None);
+
+// A line for the terminal and the message log, not for a message box: what a user or a script
+// reading stderr should know (a device's failure reason, a session's underruns). Printed on
+// stderr as "aerolyre: LINE" and appended to the file named by AEROLYRE_MESSAGE_LOG, if any.
+// Call it from a thread that may wait for a file (never the audio thread).
+void LogLine(const std::string& strLine);
+
+// Appends a text as one line to the file named by AEROLYRE_MESSAGE_LOG, if that is set, so an
+// end-to-end test can read what the user was told.
+void AppendToMessageLog(const std::string& strText);

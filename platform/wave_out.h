@@ -1,15 +1,20 @@
 // The wave-output service: a queue of blocks played in order, a done callback for each block the
-// device has finished, reset returning every queued block. Over PortAudio (the default output),
-// or, chosen by the environment variable AEROLYRE_WAVE_DEVICE, a device that plays nothing:
-//   unset          PortAudio's default output
+// device has finished, reset returning every queued block. The device is chosen by name:
+//   ""             PortAudio's default output
+//   alsa, jack     the default output of PortAudio's ALSA or JACK host (ALSA also reaches
+//                  PipeWire and PulseAudio through their ALSA devices)
+//   alsa:NAME      a named device of that host (jack:NAME likewise; NAME as --list-devices shows)
 //   null           consumes blocks at the 44100 Hz pace on a thread of its own and discards them
 //   capture:PATH   the same, appending every played sample to the WAV file PATH
-// A process can also install an immediate device (the render tool): it takes each block the
-// moment it is written.
+// A device that runs at another rate than 44100 Hz is fed through a resampler, so the pitch stays
+// right. A process can also install an immediate device (the render tool): it takes each block
+// the moment it is written.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/wave_format.h"
 #include "platform/wave_out_types.h"
@@ -55,3 +60,20 @@ MMRESULT waveOutClose(HWAVEOUT hwo);
 // an empty function removes it.
 using WaveBlockSink = std::function<void(const std::int16_t* pSamples, std::size_t nCount)>;
 void SetImmediateWaveDevice(WaveBlockSink sink);
+
+// Chooses the device for the opens from now on. Without a call, each open reads the environment
+// variable AEROLYRE_WAVE_DEVICE (unset: PortAudio's default). Call it while no device is open.
+void SetWaveOutDevice(const std::string& strName);
+
+// The device names of this system, one per device PortAudio offers, its default first, then
+// "null". A JACK host is listed only while a JACK server runs.
+std::vector<std::string> ListWaveOutDevices();
+
+// The block length, in samples at 44100 Hz, that the next open fits the device's period to
+// (0: the device's own choice). A sound server's graph then runs at the pace the user chose
+// instead of its lowest.
+void SetWaveOutPeriodHint(unsigned nFrames);
+
+// The line a sound device left when it closed (its underrun count), once; empty when there is
+// none. Read it after the thread that closed the device has been joined.
+std::string TakeWaveOutReport();

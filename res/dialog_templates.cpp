@@ -136,6 +136,15 @@ const DialogTemplate kRecord = {
         {IDCANCEL, K::PushButton, "ｷｬﾝｾﾙ", 138, 94, 50, 14, kButton},
     }};
 
+const DialogTemplate kDevice = {
+    IDD_DEVICE, "サウンドデバイスの設定", 200, 128, kFont, 9, DS_SYSMENU | DS_MODALFRAME,
+    {
+        {IDC_STATIC, K::Static, "出力デバイス:", 7, 7, 0, 8, CS_NONE},
+        {1041, K::ListBox, "", 7, 18, 186, 82, CS_BORDER | CS_VSCROLL | CS_TABSTOP},
+        {IDOK, K::PushButton, "OK", 89, 107, 50, 14, kButton | CS_DEFPUSHBUTTON},
+        {IDCANCEL, K::PushButton, "ｷｬﾝｾﾙ", 143, 107, 50, 14, kButton},
+    }};
+
 }  // namespace
 
 const DialogTemplate& GetDialogTemplate(int nId) {
@@ -146,6 +155,7 @@ const DialogTemplate& GetDialogTemplate(int nId) {
         case IDD_FIR: return kFir;
         case IDD_ACCOMP: return kAccomp;
         case IDD_RECORD: return kRecord;
+        case IDD_DEVICE: return kDevice;
         default: throw std::out_of_range("no dialog template " + std::to_string(nId));
     }
 }

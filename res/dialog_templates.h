@@ -1,5 +1,5 @@
 // The dialog templates of the instrument: the About box, the main dialog, the performance board
-// and the three settings dialogs.
+// the three settings dialogs and the sound device dialog.
 #pragma once
 
 #include "platform/dialog_template.h"
@@ -10,6 +10,7 @@ constexpr int IDD_BOARD = 129;
 constexpr int IDD_FIR = 130;
 constexpr int IDD_ACCOMP = 131;
 constexpr int IDD_RECORD = 132;
+constexpr int IDD_DEVICE = 133;
 
 // The template with this id; every id above has one.
 const DialogTemplate& GetDialogTemplate(int nId);

@@ -3,6 +3,8 @@
 
 // System menu entry for the About box.
 constexpr unsigned IDS_ABOUTBOX = 101;
+// Background menu entry for the sound device dialog.
+constexpr unsigned IDS_DEVICE_MENU = 102;
 
 // Registry key and value names.
 constexpr unsigned IDS_REG_SUBKEY = 200;
@@ -19,6 +21,8 @@ constexpr unsigned IDS_REG_BOARD_R = 210;
 constexpr unsigned IDS_REG_CACHESIZE = 211;
 constexpr unsigned IDS_REG_TONE_PATH = 212;
 constexpr unsigned IDS_REG_FIR_PATH = 214;
+// Values beyond the thirteen of the settings file, written only once the user has chosen them.
+constexpr unsigned IDS_REG_WAVE_DEVICE = 230;
 
 // Messages of the play command and the parameter derivation.
 constexpr unsigned IDS_ERR_BUFFER = 1000;

@@ -16,6 +16,7 @@ struct StringEntry {
 // of them. Entry 1004 belongs to no check the program makes and is never shown.
 constexpr StringEntry kStringTable[] = {
     {101, "Aerolyreのﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+    {102, "サウンドデバイスの設定(&D)..."},
     {200, "Software\\Velmora\\Aerolyre\\AppInfo"},
     {201, "Process_BufSize"},
     {202, "Process_Overcycle"},
@@ -30,6 +31,7 @@ constexpr StringEntry kStringTable[] = {
     {211, "Process_CacheSize"},
     {212, "Nerio_Path"},
     {214, "Fir_Path"},
+    {230, "WaveDevice"},
     {1000, "バッファのサイズは１～10000にして下さい"},
     {1001, "音域は１～７オクターブにして下さい"},
     {1002, "モジュレータの周波数は1～9倍にして下さい"},

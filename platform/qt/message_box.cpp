@@ -6,8 +6,6 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
-#include <cstdio>
-#include <cstdlib>
 
 std::string AppName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
@@ -21,24 +19,9 @@ void ShowMessageBoxNow(const std::string& strText, MessageIcon icon) {
     box.exec();
 }
 
-namespace {
-
-// AEROLYRE_MESSAGE_LOG names a file that every message text is also appended to, one per line,
-// so an end-to-end test can read what the user was told.
-void LogMessage(const std::string& strText) {
-    static const char* const pszLog = std::getenv("AEROLYRE_MESSAGE_LOG");
-    if (pszLog == nullptr) return;
-    if (std::FILE* f = std::fopen(pszLog, "a")) {
-        std::fprintf(f, "%s\n", strText.c_str());
-        std::fclose(f);
-    }
-}
-
-}  // namespace
-
 void InstallMessageBoxSink() {
     SetMessageSink([](const std::string& strText, MessageIcon icon) {
-        LogMessage(strText);
+        AppendToMessageLog(strText);
         QCoreApplication* pApp = QCoreApplication::instance();
         if (pApp == nullptr) return;
         if (QThread::currentThread() == pApp->thread()) {

@@ -1,6 +1,7 @@
-// Checks what the capture device recorded during the end-to-end run: silence before the first
-// move, one steady pitch per held position at the frequency the pitch formula gives for it, and
-// silence at the end.
+// Checks what the capture device (or a JACK recorder, at the server's rate) recorded during the
+// end-to-end run: silence before the first move, one steady pitch per held position at the
+// frequency the pitch formula gives for it, and silence at the end. A file of several channels
+// is read by its first; any rate is measured at that rate.
 //
 //   analyze_capture CAPTURE.wav RANGE_OCTAVES LEFT_SHIFT_SEMITONES X1 X2 … [--left XK]
 // The Xi are the pointer's x as a fraction of the board's width, in the order they were held;
@@ -15,15 +16,17 @@
 
 namespace {
 
-constexpr double kFs = 44100.0;
+constexpr double kEngineRate = 44100.0;
+double g_fileRate = kEngineRate;
 
 double PitchHz(double x, double range, double factor) {
     const double E = 9 + range * (1.05 * x - 0.5);
-    return 0.0002 * kFs / (2 * M_PI) * std::pow(2.0, E) * factor;
+    return 0.0002 * kEngineRate / (2 * M_PI) * std::pow(2.0, E) * factor;
 }
 
 // Mean frequency from rising zero crossings in [from, to); 0 when there are too few.
 double MeasureHz(const std::vector<float>& s, std::size_t from, std::size_t to) {
+    const double kFs = g_fileRate;
     double first = -1, last = -1;
     int n = 0;
     for (std::size_t i = from + 1; i < to; ++i) {
@@ -52,14 +55,18 @@ int main(int argc, char** argv) {
     }
     SF_INFO info{};
     SNDFILE* f = sf_open(argv[1], SFM_READ, &info);
-    if (f == nullptr || info.channels != 1 || info.samplerate != 44100) {
-        std::fprintf(stderr, "%s: not a mono 44.1 kHz capture\n", argv[1]);
+    if (f == nullptr || info.channels < 1 || info.samplerate < 8000) {
+        std::fprintf(stderr, "%s: not a sound capture\n", argv[1]);
         return 1;
     }
-    sf_command(f, SFC_SET_NORM_FLOAT, nullptr, SF_FALSE);
-    std::vector<float> s(info.frames);
-    sf_readf_float(f, s.data(), info.frames);
+    g_fileRate = info.samplerate;
+    // Samples on the 16-bit scale, whatever the file's format.
+    sf_command(f, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+    std::vector<float> frames(static_cast<std::size_t>(info.frames) * info.channels);
+    sf_readf_float(f, frames.data(), info.frames);
     sf_close(f);
+    std::vector<float> s(info.frames);
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = std::nearbyint(frames[i * info.channels] * 32768.0f);
 
     const double range = std::atof(argv[2]);
     const double leftFactor = std::pow(2.0, std::atof(argv[3]) / 12.0);
@@ -77,13 +84,13 @@ int main(int argc, char** argv) {
     std::size_t firstSound = 0;
     while (firstSound < s.size() && s[firstSound] == 0) ++firstSound;
     std::printf("samples %zu, first sound at %zu\n", s.size(), firstSound);
-    if (firstSound < 2205) {
+    const std::size_t win = static_cast<std::size_t>(g_fileRate / 20), hop = win / 2;
+    if (firstSound < win) {
         std::printf("FAIL: no silence before the first move\n");
         ++failures;
     }
 
     // Steady stretches: 50 ms windows whose pitch stays within 0.3 % for at least 150 ms.
-    const std::size_t win = 2205, hop = 1102;
     std::vector<double> plateaus;
     double runHz = 0;
     int runLen = 0;
@@ -133,7 +140,7 @@ int main(int argc, char** argv) {
     }
 
     // The end, pointer at the bottom edge: silent.
-    const std::size_t tail = std::min<std::size_t>(s.size(), 4410);
+    const std::size_t tail = std::min<std::size_t>(s.size(), 2 * win);
     const double tailPeak = Peak(s, s.size() - tail, s.size());
     std::printf("peak of the last 100 ms: %.0f\n", tailPeak);
     if (tailPeak > 1.0) {

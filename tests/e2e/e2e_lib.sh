@@ -44,8 +44,8 @@ export AEROLYRE_MESSAGE_LOG=$work/messages.txt
 export QT_QPA_PLATFORM=xcb
 unset QT_QPA_PLATFORMTHEME
 
-start_program() { # PROGRAM
-    "$1" >>"$work/app.log" 2>&1 &
+start_program() { # PROGRAM [OPTIONS]
+    "$@" >>"$work/app.log" 2>&1 &
     app_pid=$!
     main=$(wait_window '^Aerolyre$')
     geometry "$main"

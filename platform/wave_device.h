@@ -1,0 +1,102 @@
+// The device behind a wave-output handle: a queue of blocks shared by every device kind, and the
+// interface each kind implements (one source file per kind).
+//
+// Blocks travel through a single-producer single-consumer ring: the thread that writes blocks
+// (the audio thread) adds at the tail, the device's consumer (a sound server's callback, or a
+// paced thread) takes from the head. The consumer never locks or allocates. Reset stops the
+// consumer first and then returns what is left in the ring from the caller's thread.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/wave_out.h"
+
+struct WaveOutDevice {
+    static constexpr std::size_t kRingSize = 64;  // more than the 16 blocks a session keeps in flight
+
+    virtual ~WaveOutDevice() = default;
+
+    // Starts the consumer (again, after a reset); false when the device refuses to run.
+    virtual bool StartConsumer() = 0;
+    // Stops the consumer; when it returns, no callback of the device touches the ring.
+    virtual void StopConsumer() = 0;
+    // A block has just been queued (the immediate device plays it at once).
+    virtual void Queued() {}
+    // True once the device has stopped for good (its server went away): writes are refused.
+    virtual bool Failed() const { return false; }
+    // A line on how the session went (underruns), taken once when the device closes; empty for
+    // devices with nothing to report.
+    virtual std::string Report() { return {}; }
+
+    LPWAVECALLBACK pfnCallback = nullptr;
+    DWORD_PTR dwInstance = 0;
+
+    // Producer side: false when the ring is full.
+    bool Push(WAVEHDR* pwh) {
+        const std::size_t tail = m_nTail.load(std::memory_order_relaxed);
+        if (tail - m_nHead.load(std::memory_order_acquire) >= kRingSize) return false;
+        m_aRing[tail % kRingSize] = pwh;
+        m_nTail.store(tail + 1, std::memory_order_release);
+        return true;
+    }
+
+    // Consumer side: the block being played, or null when the ring is dry.
+    WAVEHDR* Head() const {
+        const std::size_t head = m_nHead.load(std::memory_order_relaxed);
+        if (head == m_nTail.load(std::memory_order_acquire)) return nullptr;
+        return m_aRing[head % kRingSize];
+    }
+
+    // Consumer side: marks the head block done and hands it back.
+    void FinishHead() {
+        const std::size_t head = m_nHead.load(std::memory_order_relaxed);
+        WAVEHDR* pwh = m_aRing[head % kRingSize];
+        pwh->dwFlags = (pwh->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+        m_nOffset = 0;
+        m_nHead.store(head + 1, std::memory_order_release);
+        if (pfnCallback != nullptr) {
+            pfnCallback(this, WOM_DONE, dwInstance, reinterpret_cast<DWORD_PTR>(pwh), 0);
+        }
+    }
+
+    // Consumer side: copies up to nFrames queued samples to pOut, returning each block as it is
+    // used up; returns how many were copied (fewer when the ring ran dry).
+    std::size_t Take(std::int16_t* pOut, std::size_t nFrames) {
+        std::size_t nDone = 0;
+        while (nDone < nFrames) {
+            WAVEHDR* pwh = Head();
+            if (pwh == nullptr) break;
+            const std::size_t nBlock = pwh->dwBufferLength / 2;
+            const std::size_t nTake = std::min(nBlock - m_nOffset, nFrames - nDone);
+            std::memcpy(pOut + nDone, reinterpret_cast<const std::int16_t*>(pwh->lpData) + m_nOffset,
+                        nTake * sizeof(std::int16_t));
+            nDone += nTake;
+            m_nOffset += nTake;
+            if (m_nOffset == nBlock) FinishHead();
+        }
+        return nDone;
+    }
+
+private:
+    WAVEHDR* m_aRing[kRingSize] = {};
+    std::atomic<std::size_t> m_nHead{0};  // written by the consumer
+    std::atomic<std::size_t> m_nTail{0};  // written by the producer
+    std::size_t m_nOffset = 0;            // consumer: samples of the head block already played
+};
+
+// The device kinds. Each returns null and sets strError (the reason, for the log) when it
+// cannot be had.
+std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, unsigned nPeriodFrames,
+                                                   std::string& strError);
+// The paced device: null without a capture path, capture with one.
+std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath, std::string& strError);
+std::unique_ptr<WaveOutDevice> OpenImmediateDevice(const WaveBlockSink& sink);
+
+// The names of PortAudio's output devices on this system, its default first.
+std::vector<std::string> ListPortAudioDevices();
