@@ -71,6 +71,9 @@ __attribute__((target("avx2,fma"))) void BlockSumsAvx2(const float* pTaps, const
         acc[7] = _mm256_fmadd_ps(_mm256_loadu_ps(t + 7), h, acc[7]);
     }
     for (int i = 0; i < kFirBlock; ++i) afKnown[i] = HorizontalSum(acc[i]);
+    // Clean upper halves: the SSE code that runs next (the voice) would otherwise pay for the
+    // dirty AVX state on every instruction.
+    _mm256_zeroupper();
     FinishBlockSums(pTaps, pH, nTaps, j, afKnown);
 }
 

@@ -76,6 +76,9 @@ __attribute__((target("avx2,fma"))) void MultiplyAccumulateAvx2(fftwf_complex* a
         const __m256 prod = _mm256_fmaddsub_ps(hr, xv, _mm256_mul_ps(hi, xs));  // re·re−im·im, re·im+im·re
         _mm256_storeu_ps(&acc[k][0], _mm256_add_ps(_mm256_loadu_ps(&acc[k][0]), prod));
     }
+    // Clean upper halves: the SSE code that runs next (the voice) would otherwise pay for the
+    // dirty AVX state on every instruction.
+    _mm256_zeroupper();
     MultiplyAccumulatePortable(acc + k, h + k, x + k, n - k);
 }
 

@@ -50,6 +50,8 @@ void SetImmediateWaveDevice(WaveBlockSink sink) { g_immediateSink = std::move(si
 
 void SetWaveOutDevice(const std::string& strName) { g_chosenDevice = strName; }
 
+void ClearWaveOutDevice() { g_chosenDevice.reset(); }
+
 void SetWaveOutPeriodHint(unsigned nFrames) { g_nPeriodHint = nFrames; }
 
 std::vector<std::string> ListWaveOutDevices() {

@@ -64,6 +64,8 @@ void SetImmediateWaveDevice(WaveBlockSink sink);
 // Chooses the device for the opens from now on. Without a call, each open reads the environment
 // variable AEROLYRE_WAVE_DEVICE (unset: PortAudio's default). Call it while no device is open.
 void SetWaveOutDevice(const std::string& strName);
+// Goes back to reading AEROLYRE_WAVE_DEVICE at each open.
+void ClearWaveOutDevice();
 
 // The device names of this system, one per device PortAudio offers, its default first, then
 // "null". A JACK host is listed only while a JACK server runs.

@@ -160,9 +160,14 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
         Later([&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             ASSERT_NE(menu, nullptr);
-            ASSERT_EQ(menu->actions().size(), 2);  // the separator and the entry
+            if (menu == nullptr || menu->actions().size() != 3) {  // the separator and the two entries
+                ADD_FAILURE() << "not the background menu";
+                if (menu != nullptr) menu->close();
+                return;
+            }
             EXPECT_TRUE(menu->actions()[0]->isSeparator());
             EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("Aerolyreのﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+            EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
             Later([&] {
                 auto* about = ActiveModal<QDialog>();
                 ASSERT_NE(about, nullptr);

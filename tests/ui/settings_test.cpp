@@ -14,6 +14,7 @@
 #include "app/aerolyre_dlg.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/registry.h"
+#include "platform/wave_out.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
@@ -291,4 +292,49 @@ TEST_F(SettingsTest, LoadedFirStateSetsTheFilterButton) {
             EXPECT_EQ(dlg.m_btnFirSettings->isEnabled(), nState == 1) << nState;
         });
     }
+}
+
+TEST_F(SettingsTest, DeviceChoiceIsOfferedSavedOnlyOnceMadeAndRestored) {
+    // Unchosen: the file holds the thirteen values and no device.
+    RunMain([](CAerolyreDlg&) {});
+    EXPECT_EQ(RegistryText().find("WaveDevice"), std::string::npos);
+
+    // The dialog offers the default first, then the system's devices, and keeps a chosen device
+    // that is not there now.
+    RunMain([](CAerolyreDlg& dlg) {
+        Later([] {
+            auto* pDlg = ActiveModal<QDialog>();
+            ASSERT_NE(pDlg, nullptr);
+            EXPECT_EQ(pDlg->windowTitle(), QString::fromUtf8("サウンドデバイスの設定"));
+            auto* pList = pDlg->findChild<QListWidget*>("1041");
+            ASSERT_NE(pList, nullptr);
+            ASSERT_GE(pList->count(), 2);
+            EXPECT_EQ(pList->item(0)->text(), QString::fromUtf8("既定のデバイス"));
+            EXPECT_EQ(pList->currentRow(), 0);
+            EXPECT_EQ(pList->item(pList->count() - 1)->text(), "null");
+            pList->setCurrentRow(pList->count() - 1);
+            pDlg->findChild<QPushButton*>("1")->click();
+        });
+        dlg.OnDeviceSettings();
+        EXPECT_EQ(dlg.m_strWaveDevice, "null");
+    });
+    EXPECT_NE(RegistryText().find("\"WaveDevice\"=\"null\""), std::string::npos) << RegistryText();
+
+    WriteRegistry("\"WaveDevice\"=\"jack:elsewhere\"\n");
+    RunMain([](CAerolyreDlg& dlg) {
+        EXPECT_EQ(dlg.m_strWaveDevice, "jack:elsewhere");
+        Later([] {
+            auto* pDlg = ActiveModal<QDialog>();
+            ASSERT_NE(pDlg, nullptr);
+            auto* pList = pDlg->findChild<QListWidget*>("1041");
+            EXPECT_EQ(pList->currentItem()->text(), "jack:elsewhere");
+            pList->setCurrentRow(0);  // back to the default
+            pDlg->findChild<QPushButton*>("1")->click();
+        });
+        dlg.OnDeviceSettings();
+        EXPECT_EQ(dlg.m_strWaveDevice, "");
+    });
+    // A value once written stays, now empty: the default.
+    EXPECT_NE(RegistryText().find("\"WaveDevice\"=\"\""), std::string::npos) << RegistryText();
+    ClearWaveOutDevice();
 }
