@@ -18,7 +18,8 @@
 #include "platform/wave_out.h"
 
 struct WaveOutDevice {
-    static constexpr std::size_t kRingSize = 64;  // more than the 16 blocks a session keeps in flight
+    static constexpr std::size_t kRingSize =
+        64;  // more than the 16 blocks a session keeps in flight
 
     virtual ~WaveOutDevice() = default;
 
@@ -44,6 +45,11 @@ struct WaveOutDevice {
         m_aRing[tail % kRingSize] = pwh;
         m_nTail.store(tail + 1, std::memory_order_release);
         return true;
+    }
+
+    // Any side: whether blocks are queued (indices only, no slot is read).
+    bool HasQueued() const {
+        return m_nHead.load(std::memory_order_acquire) != m_nTail.load(std::memory_order_acquire);
     }
 
     // Consumer side: the block being played, or null when the ring is dry.
@@ -74,7 +80,8 @@ struct WaveOutDevice {
             if (pwh == nullptr) break;
             const std::size_t nBlock = pwh->dwBufferLength / 2;
             const std::size_t nTake = std::min(nBlock - m_nOffset, nFrames - nDone);
-            std::memcpy(pOut + nDone, reinterpret_cast<const std::int16_t*>(pwh->lpData) + m_nOffset,
+            std::memcpy(pOut + nDone,
+                        reinterpret_cast<const std::int16_t*>(pwh->lpData) + m_nOffset,
                         nTake * sizeof(std::int16_t));
             nDone += nTake;
             m_nOffset += nTake;
@@ -92,10 +99,11 @@ private:
 
 // The device kinds. Each returns null and sets strError (the reason, for the log) when it
 // cannot be had.
-std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, unsigned nPeriodFrames,
-                                                   std::string& strError);
+std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName,
+                                                   unsigned nPeriodFrames, std::string& strError);
 // The paced device: null without a capture path, capture with one.
-std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath, std::string& strError);
+std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath,
+                                               std::string& strError);
 std::unique_ptr<WaveOutDevice> OpenImmediateDevice(const WaveBlockSink& sink);
 
 // The names of PortAudio's output devices on this system, its default first.

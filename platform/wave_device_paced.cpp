@@ -17,14 +17,16 @@ public:
         m_pFile = std::fopen(path.c_str(), "r+b");
         if (m_pFile != nullptr) {
             // An existing capture: append after its samples.
-            if (std::fseek(m_pFile, 0, SEEK_END) == 0 && std::ftell(m_pFile) >= kHeader) return true;
+            if (std::fseek(m_pFile, 0, SEEK_END) == 0 && std::ftell(m_pFile) >= kHeader)
+                return true;
             std::fclose(m_pFile);
         }
         m_pFile = std::fopen(path.c_str(), "w+b");
         if (m_pFile == nullptr) return false;
-        unsigned char h[kHeader] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                    16, 0, 0, 0, 1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0,
-                                    2, 0, 16, 0, 'd', 'a', 't', 'a', 0, 0, 0, 0};
+        unsigned char h[kHeader] = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W', 'A', 'V',
+                                    'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,   1,   0,
+                                    1,   0,   0x44, 0xAC, 0,   0,   0x88, 0x58, 1,   0,   2,
+                                    0,   16,  0,    'd',  'a', 't', 'a',  0,    0,   0,   0};
         return std::fwrite(h, 1, kHeader, m_pFile) == kHeader;
     }
     void Append(const std::int16_t* p, std::size_t n) {
@@ -44,8 +46,9 @@ public:
 private:
     static constexpr long kHeader = 44;
     void PutSize(long at, std::uint32_t v) {
-        const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                    static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+        const unsigned char b[4] = {
+            static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+            static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
         std::fseek(m_pFile, at, SEEK_SET);
         std::fwrite(b, 1, 4, m_pFile);
     }
@@ -95,7 +98,8 @@ private:
             // Empty blocks still take a moment, as a real device's period would.
             if (nBlock == 0) next += std::chrono::milliseconds(1);
             std::this_thread::sleep_until(next);
-            if (m_bCapture) m_capture.Append(reinterpret_cast<const std::int16_t*>(pwh->lpData), nBlock);
+            if (m_bCapture)
+                m_capture.Append(reinterpret_cast<const std::int16_t*>(pwh->lpData), nBlock);
             FinishHead();
         }
     }
@@ -108,7 +112,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath, std::string& strError) {
+std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath,
+                                               std::string& strError) {
     auto pDevice = std::make_unique<CPacedDevice>();
     if (pCapturePath != nullptr && !pDevice->OpenCapture(*pCapturePath)) {
         strError = "cannot write the capture file \"" + *pCapturePath + "\"";

@@ -109,27 +109,31 @@ std::string DeviceName(PaDeviceIndex nDevice) {
 PaDeviceIndex FindDevice(const std::string& strName, std::string& strError) {
     if (strName.empty()) {
         const PaDeviceIndex nDefault = Pa_GetDefaultOutputDevice();
-        if (nDefault == paNoDevice) strError = "no output device (no sound card and no sound server)";
+        if (nDefault == paNoDevice)
+            strError = "no output device (no sound card and no sound server)";
         return nDefault;
     }
     const std::string strHost = strName.substr(0, strName.find(':'));
     const bool bNamed = strName.size() > strHost.size();
     if (strHost != "alsa" && strHost != "jack") {
-        strError = "no such device (names are alsa, jack, alsa:NAME, jack:NAME, null, capture:FILE)";
+        strError =
+            "no such device (names are alsa, jack, alsa:NAME, jack:NAME, null, capture:FILE)";
         return paNoDevice;
     }
     for (PaHostApiIndex h = 0; h < Pa_GetHostApiCount(); ++h) {
         if (HostKey(h) == nullptr || strHost != HostKey(h)) continue;
         const PaHostApiInfo* pHost = Pa_GetHostApiInfo(h);
         if (!bNamed) {
-            if (pHost->defaultOutputDevice == paNoDevice) strError = "the " + strHost + " host has no output device";
+            if (pHost->defaultOutputDevice == paNoDevice)
+                strError = "the " + strHost + " host has no output device";
             return pHost->defaultOutputDevice;
         }
         const std::string strDevice = strName.substr(strHost.size() + 1);
         for (int i = 0; i < pHost->deviceCount; ++i) {
             const PaDeviceIndex d = Pa_HostApiDeviceIndexToDeviceIndex(h, i);
             const PaDeviceInfo* pInfo = Pa_GetDeviceInfo(d);
-            if (pInfo != nullptr && pInfo->maxOutputChannels > 0 && strDevice == pInfo->name) return d;
+            if (pInfo != nullptr && pInfo->maxOutputChannels > 0 && strDevice == pInfo->name)
+                return d;
         }
         strError = "no output device of that name";
         return paNoDevice;
@@ -185,7 +189,8 @@ public:
         if (bJack || m_dRate != kEngineRate) out.sampleFormat = paFloat32;
         if (m_dRate != kEngineRate) {
             int nError = 0;
-            m_pSrc = src_callback_new(&CPortAudioDevice::ResamplerInput, kResamplerQuality, 1, &nError, this);
+            m_pSrc = src_callback_new(&CPortAudioDevice::ResamplerInput, kResamplerQuality, 1,
+                                      &nError, this);
             if (m_pSrc == nullptr) {
                 strError = std::string("resampler: ") + src_strerror(nError);
                 return false;
@@ -197,11 +202,12 @@ public:
         unsigned long nFramesPerBuffer = paFramesPerBufferUnspecified;
         if (!bJack && nPeriodFrames > 0) {
             nFramesPerBuffer = std::clamp<unsigned long>(
-                static_cast<unsigned long>(std::lround(nPeriodFrames * m_dRate / kEngineRate)), 32, 8192);
+                static_cast<unsigned long>(std::lround(nPeriodFrames * m_dRate / kEngineRate)), 32,
+                8192);
             out.suggestedLatency = std::max(out.suggestedLatency, 2.0 * nFramesPerBuffer / m_dRate);
         }
-        const PaError err = Pa_OpenStream(&m_pStream, nullptr, &out, m_dRate, nFramesPerBuffer, paNoFlag,
-                                          &CPortAudioDevice::Callback, this);
+        const PaError err = Pa_OpenStream(&m_pStream, nullptr, &out, m_dRate, nFramesPerBuffer,
+                                          paNoFlag, &CPortAudioDevice::Callback, this);
         if (err != paNoError) {
             m_pStream = nullptr;
             strError = Pa_GetErrorText(err);
@@ -238,7 +244,8 @@ public:
 
     std::string Report() override {
         char sz[64];
-        std::snprintf(sz, sizeof sz, " at %.0f Hz: %u underruns", m_dRate, m_nUnderruns.load(std::memory_order_relaxed));
+        std::snprintf(sz, sizeof sz, " at %.0f Hz: %u underruns", m_dRate,
+                      m_nUnderruns.load(std::memory_order_relaxed));
         return "sound device \"" + m_strName + "\"" + sz;
     }
 
@@ -249,8 +256,8 @@ private:
             .count();
     }
 
-    static int Callback(const void*, void* pOutput, unsigned long nFrames, const PaStreamCallbackTimeInfo*,
-                        PaStreamCallbackFlags, void* pUser) {
+    static int Callback(const void*, void* pOutput, unsigned long nFrames,
+                        const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* pUser) {
         auto* self = static_cast<CPortAudioDevice*>(pUser);
         // Dekker-style with the watch: either it sees this call in progress, or this call sees
         // the failure and leaves the ring alone.
@@ -303,14 +310,16 @@ private:
             for (std::size_t nDone = 0; nDone < nFrames;) {
                 const std::size_t n = std::min<std::size_t>(kScratch, nFrames - nDone);
                 if (m_pSrc != nullptr) {
-                    const long nGot = src_callback_read(m_pSrc, m_dRate / kEngineRate, static_cast<long>(n), m_afMono);
+                    const long nGot = src_callback_read(m_pSrc, m_dRate / kEngineRate,
+                                                        static_cast<long>(n), m_afMono);
                     std::fill(m_afMono + std::max(0L, nGot), m_afMono + n, 0.0f);
                 } else {
                     TakeOrSilence(m_anChunk, n);
                     for (std::size_t i = 0; i < n; ++i) m_afMono[i] = m_anChunk[i] / 32768.0f;
                 }
                 for (std::size_t i = 0; i < n; ++i) {
-                    for (int c = 0; c < m_nChannels; ++c) pOut[(nDone + i) * m_nChannels + c] = m_afMono[i];
+                    for (int c = 0; c < m_nChannels; ++c)
+                        pOut[(nDone + i) * m_nChannels + c] = m_afMono[i];
                 }
                 nDone += n;
             }
@@ -333,7 +342,7 @@ private:
         while (!m_bStopWatch.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             const long long nSilentNs = NowNs() - m_lastCallbackNs.load(std::memory_order_relaxed);
-            if (Head() == nullptr || std::chrono::nanoseconds(nSilentNs) < kStallLimit) continue;
+            if (!HasQueued() || std::chrono::nanoseconds(nSilentNs) < kStallLimit) continue;
             m_bFailed.store(true);
             while (m_bInCallback.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             LogLine("the sound device \"" + m_strName + "\" stopped");
@@ -359,7 +368,8 @@ private:
             Pa_CloseStream(pStream);
             pDone->store(true);
         }).detach();
-        for (int i = 0; i < 100 && !pDone->load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 100 && !pDone->load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         m_pa.Leak();
     }
 
@@ -391,8 +401,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, unsigned nPeriodFrames,
-                                                   std::string& strError) {
+std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName,
+                                                   unsigned nPeriodFrames, std::string& strError) {
     auto pDevice = std::make_unique<CPortAudioDevice>();
     if (!pDevice->Open(strName, nPeriodFrames, strError)) return nullptr;
     return pDevice;
@@ -403,7 +413,8 @@ std::vector<std::string> ListPortAudioDevices() {
     std::vector<std::string> names;
     if (pa.Error() != paNoError) return names;
     const PaDeviceIndex nDefault = Pa_GetDefaultOutputDevice();
-    if (nDefault != paNoDevice && !DeviceName(nDefault).empty()) names.push_back(DeviceName(nDefault));
+    if (nDefault != paNoDevice && !DeviceName(nDefault).empty())
+        names.push_back(DeviceName(nDefault));
     for (PaDeviceIndex d = 0; d < Pa_GetDeviceCount(); ++d) {
         const PaDeviceInfo* pInfo = Pa_GetDeviceInfo(d);
         if (d == nDefault || pInfo == nullptr || pInfo->maxOutputChannels < 1) continue;

@@ -37,22 +37,33 @@ std::unique_ptr<WaveOutDevice> OpenChosenDevice() {
         pDevice = OpenPortAudioDevice(strDevice, g_nPeriodHint, strError);
     }
     if (!pDevice) {
-        LogLine("cannot open the sound device \"" + (strDevice.empty() ? "default" : strDevice) + "\": " + strError);
+        LogLine("cannot open the sound device \"" + (strDevice.empty() ? "default" : strDevice) +
+                "\": " + strError);
     }
     return pDevice;
 }
 
-bool IsValid(HWAVEOUT hwo) { return hwo != nullptr; }
+bool IsValid(HWAVEOUT hwo) {
+    return hwo != nullptr;
+}
 
 }  // namespace
 
-void SetImmediateWaveDevice(WaveBlockSink sink) { g_immediateSink = std::move(sink); }
+void SetImmediateWaveDevice(WaveBlockSink sink) {
+    g_immediateSink = std::move(sink);
+}
 
-void SetWaveOutDevice(const std::string& strName) { g_chosenDevice = strName; }
+void SetWaveOutDevice(const std::string& strName) {
+    g_chosenDevice = strName;
+}
 
-void ClearWaveOutDevice() { g_chosenDevice.reset(); }
+void ClearWaveOutDevice() {
+    g_chosenDevice.reset();
+}
 
-void SetWaveOutPeriodHint(unsigned nFrames) { g_nPeriodHint = nFrames; }
+void SetWaveOutPeriodHint(unsigned nFrames) {
+    g_nPeriodHint = nFrames;
+}
 
 std::vector<std::string> ListWaveOutDevices() {
     std::vector<std::string> names = ListPortAudioDevices();
@@ -70,8 +81,8 @@ MMRESULT waveOutOpen(HWAVEOUT* phwo, UINT uDeviceID, const WAVEFORMATEX* pwfx, D
     if (phwo == nullptr || pwfx == nullptr) return MMSYSERR_INVALPARAM;
     *phwo = nullptr;
     if (uDeviceID != WAVE_MAPPER) return MMSYSERR_BADDEVICEID;
-    if (pwfx->wFormatTag != WAVE_FORMAT_PCM || pwfx->nChannels != 1 || pwfx->nSamplesPerSec != 44100 ||
-        pwfx->wBitsPerSample != 16 || pwfx->nBlockAlign != 2) {
+    if (pwfx->wFormatTag != WAVE_FORMAT_PCM || pwfx->nChannels != 1 ||
+        pwfx->nSamplesPerSec != 44100 || pwfx->wBitsPerSample != 16 || pwfx->nBlockAlign != 2) {
         return WAVERR_BADFORMAT;
     }
 

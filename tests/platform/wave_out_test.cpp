@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <atomic>
 #include <chrono>
@@ -40,6 +41,40 @@ MMRESULT Open(HWAVEOUT& hwo) {
     return waveOutOpen(&hwo, WAVE_MAPPER, &kFormat, reinterpret_cast<DWORD_PTR>(&CountingCallback), 0,
                        CALLBACK_FUNCTION);
 }
+
+// What a function printed on stderr.
+std::string StderrOf(const std::function<void()>& f) {
+    TempDir dir;
+    const std::string path = dir.Path("stderr.txt");
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    FILE* err = std::fopen(path.c_str(), "w");
+    ::dup2(::fileno(err), STDERR_FILENO);
+    f();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    std::fclose(err);
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// An ALSA configuration whose default device writes every played sample to a raw file, as fast
+// as it is fed; it runs dry between blocks.
+class AlsaFileDevice {
+public:
+    AlsaFileDevice() {
+        std::ofstream(m_dir.Path("asound.conf")) << "pcm.!default { type file; slave.pcm { type null }; file \""
+                                                 << m_dir.Path("played.raw") << "\"; format \"raw\" }\n";
+        ::setenv("ALSA_CONFIG_PATH", m_dir.Path("asound.conf").c_str(), 1);
+        ::unsetenv("AEROLYRE_WAVE_DEVICE");
+    }
+    ~AlsaFileDevice() { ::unsetenv("ALSA_CONFIG_PATH"); }
+    std::string Raw() { return m_dir.Path("played.raw"); }
+
+private:
+    TempDir m_dir;
+};
 
 void Queue(HWAVEOUT hwo, WAVEHDR& hdr, std::vector<std::int16_t>& samples) {
     ZeroWaveHeader(hdr);
@@ -130,28 +165,74 @@ TEST(WaveOut, NoSoundCardFailsWithOneLineNamingTheDeviceAndTheReason) {
     std::ofstream(conf) << "pcm.!default { type hw; card 99 }\n";
     ::setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
     ::unsetenv("AEROLYRE_WAVE_DEVICE");
+    ::setenv("JACK_DEFAULT_SERVER", "aerolyre-no-such-server", 1);
 
-    const std::string errPath = dir.Path("stderr.txt");
-    std::fflush(stderr);
-    const int saved = ::dup(STDERR_FILENO);
-    FILE* err = std::fopen(errPath.c_str(), "w");
-    ::dup2(::fileno(err), STDERR_FILENO);
     HWAVEOUT hwo = nullptr;
-    const MMRESULT r = Open(hwo);
-    std::fflush(stderr);
-    ::dup2(saved, STDERR_FILENO);
-    ::close(saved);
-    std::fclose(err);
-
+    MMRESULT r = MMSYSERR_NOERROR;
+    const std::string text = StderrOf([&] { r = Open(hwo); });
     EXPECT_NE(r, MMSYSERR_NOERROR);
     EXPECT_EQ(hwo, nullptr);
-    std::ifstream in(errPath);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
     // One line of ours; the libraries' own diagnostics never reach the terminal.
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     EXPECT_EQ(text.rfind("aerolyre: cannot open the sound device \"default\": ", 0), 0u) << text;
     EXPECT_GT(text.size(), std::string("aerolyre: cannot open the sound device \"default\": \n").size()) << text;
+
+    // Named devices that are not there say why.
+    for (const auto& [name, reason] : std::vector<std::pair<std::string, std::string>>{
+             {"jack", "no JACK server is running"},
+             {"alsa:no such card", "no output device of that name"},
+             {"pulse", "no such device"}}) {
+        ::setenv("AEROLYRE_WAVE_DEVICE", name.c_str(), 1);
+        const std::string line = StderrOf([&] { r = Open(hwo); });
+        EXPECT_EQ(r, MMSYSERR_NODRIVER) << name;
+        EXPECT_EQ(line.rfind("aerolyre: cannot open the sound device \"" + name + "\": " + reason, 0), 0u) << line;
+    }
+    ::unsetenv("AEROLYRE_WAVE_DEVICE");
+    ::unsetenv("JACK_DEFAULT_SERVER");
     ::unsetenv("ALSA_CONFIG_PATH");
+}
+
+TEST(WaveOut, DeviceListEndsWithNullAndNamesTheAlsaDefault) {
+    AlsaFileDevice alsa;
+    ::setenv("JACK_DEFAULT_SERVER", "aerolyre-no-such-server", 1);
+    std::vector<std::string> names;
+    StderrOf([&] { names = ListWaveOutDevices(); });
+    ::unsetenv("JACK_DEFAULT_SERVER");
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_EQ(names.front(), "alsa");
+    EXPECT_EQ(names.back(), "null");
+    EXPECT_EQ(std::count(names.begin(), names.end(), "jack"), 0) << "no server runs";
+}
+
+TEST(WaveOut, UnderrunsCountOnlyADryDeviceThatGetsMoreSamples) {
+    AlsaFileDevice alsa;
+    ::setenv("AEROLYRE_WAVE_DEVICE", "alsa", 1);
+    std::vector<std::int16_t> a(441, 5), b(441, 6);
+    WAVEHDR ha, hb;
+
+    // Blocks queued, played, then the device runs dry until it closes: the end is no underrun.
+    HWAVEOUT hwo = nullptr;
+    ASSERT_EQ(Open(hwo), MMSYSERR_NOERROR);
+    Queue(hwo, ha, a);
+    Queue(hwo, hb, b);
+    while (hb.dwUser.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ASSERT_EQ(waveOutClose(hwo), MMSYSERR_NOERROR);
+    EXPECT_EQ(TakeWaveOutReport(), "sound device \"alsa\" at 44100 Hz: 0 underruns");
+    EXPECT_EQ(TakeWaveOutReport(), "") << "taken once";
+
+    // A gap between two blocks, while this device drains as fast as it can: underruns.
+    ASSERT_EQ(Open(hwo), MMSYSERR_NOERROR);
+    Queue(hwo, ha, a);
+    while (ha.dwUser.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    Queue(hwo, hb, b);
+    while (hb.dwUser.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(waveOutClose(hwo), MMSYSERR_NOERROR);
+    const std::string report = TakeWaveOutReport();
+    EXPECT_EQ(report.rfind("sound device \"alsa\" at 44100 Hz: ", 0), 0u) << report;
+    EXPECT_EQ(report.find(": 0 underruns"), std::string::npos) << report;
+    ::unsetenv("AEROLYRE_WAVE_DEVICE");
 }
 
 TEST(WaveOut, PortAudioThroughAlsaFileDeviceLosesNothing) {
