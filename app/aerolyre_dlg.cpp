@@ -40,6 +40,12 @@ int GetCheck(const QCheckBox* pBox) {
 void SetCheck(QCheckBox* pBox, int nState) {
     pBox->setTristate(nState == 2);
     pBox->setCheckState(nState == 1 ? Qt::Checked : nState == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+    if (nState == 2) {
+        // An automatic check box leaves the third state on its first click (to checked) and never
+        // comes back to it by clicking.
+        QObject::connect(
+            pBox, &QAbstractButton::clicked, pBox, [pBox] { pBox->setTristate(false); }, Qt::SingleShotConnection);
+    }
 }
 
 std::string ProgramFolder() {

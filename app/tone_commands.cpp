@@ -3,15 +3,11 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/aerolyre_dlg.h"
 #include "engine/message_box.h"
 #include "files/tone_file.h"
+#include "platform/atomic_file.h"
 #include "platform/file.h"
 #include "platform/qt/file_dialog.h"
 #include "res/resource.h"
@@ -53,21 +49,21 @@ void CAerolyreDlg::OnSaveTone() {
     tone.nFirDelay = m_nFirDelay;
     tone.nFirFeedback = m_nFirFeedback;
 
-    // Written beside the target and renamed over it only when every field is written, so a
-    // failed save never destroys the tone file that was there.
-    std::string strTemp = m_strTonePath + ".XXXXXX";
-    const int fd = ::mkstemp(strTemp.data());
-    if (fd < 0) {
-        ReportFileError(CFileException(CFileException::accessDenied, errno, m_strTonePath));
+    // Written beside the target and renamed over it only when every field is written and on the
+    // disk, so a failed save never destroys the tone file that was there.
+    CAtomicFileReplace replace;
+    int nError = 0;
+    if (!replace.Begin(m_strTonePath, nError)) {
+        ReportFileError(CFileException(CFileException::accessDenied, nError, m_strTonePath));
         AfxMessageBox(IDS_ERR_TONE_WRITE);
         return;
     }
-    ::close(fd);
     bool bOk = false;
     {
         CFile file;
         CFileException e;
-        if (!file.Open(strTemp.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, &e)) {
+        if (!file.Open(replace.TempPath().c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive,
+                       &e)) {
             ReportFileError(e);
         } else if (WriteToneFile(file, tone)) {
             try {
@@ -77,14 +73,8 @@ void CAerolyreDlg::OnSaveTone() {
             }
         }
     }
-    // mkstemp made the file private; a tone file is as readable as any other document.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (bOk) bOk = ::chmod(strTemp.c_str(), 0666 & ~mask) == 0 && std::rename(strTemp.c_str(), m_strTonePath.c_str()) == 0;
-    if (!bOk) {
-        std::remove(strTemp.c_str());
-        AfxMessageBox(IDS_ERR_TONE_WRITE);
-    }
+    if (bOk) bOk = replace.Commit(nError);
+    if (!bOk) AfxMessageBox(IDS_ERR_TONE_WRITE);
 }
 
 void CAerolyreDlg::OnLoadTone() {

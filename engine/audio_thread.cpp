@@ -1,6 +1,7 @@
 // The audio thread: thread start, the block loop, one output sample, the teardown.
 #include "engine/audio_thread.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -9,6 +10,7 @@
 #include "engine/voice.h"
 #include "files/wave_stream.h"
 #include "filter/fir_stage.h"
+#include "platform/message_service.h"
 #include "platform/wake_event.h"
 
 namespace {
@@ -22,6 +24,9 @@ AudioSampleHook g_pfnSampleHook = nullptr;
 // back; the wait still wakes every 10 ms to notice the end of play.
 CWakeEvent g_blockFreed;
 constexpr auto kFreeBlockPoll = std::chrono::milliseconds(10);
+
+// Set when the thread's work ended through an exception.
+std::atomic<bool> g_bFailed{false};
 
 bool Running() { return PerformanceState.bRunning.load(kAcquire) != 0; }
 
@@ -135,11 +140,24 @@ void AudioThreadProc(void*) {
     ps.dPointerX.store(0.0, std::memory_order_relaxed);
     ps.dPointerY.store(1.0, std::memory_order_relaxed);
 
-    AudioSession session;
-    session.voice.Start();
-    g_blockFreed.Drain();
-    RenderBlocks(session);
-    Teardown();
+    // Nothing may leave this thread as an exception: std::terminate would end the program with
+    // the session's files half written and the board waiting for ever. The session ends as for
+    // a device failure, and the board stays open and silent.
+    try {
+        AudioSession session;
+        session.voice.Start();
+        g_blockFreed.Drain();
+        RenderBlocks(session);
+    } catch (...) {
+        g_bFailed.store(true, kRelease);
+    }
+    try {
+        Teardown();
+    } catch (...) {
+        g_bFailed.store(true, kRelease);
+    }
+    // The sound has stopped: a file write here can no longer hold up a block.
+    if (g_bFailed.exchange(false, std::memory_order_acq_rel)) LogLine("the play session ended on an internal error");
 
     // Last act: a board that sees 0 knows every resource of the session is released.
     ps.nActiveThreads.fetch_sub(1, kRelease);

@@ -183,6 +183,7 @@ void CWaveStream::IoThreadMain(CWaveStream* p, bool (CWaveStream::*pfnServiceHal
         }
     } catch (const CFileException& e) {
         ReportFileError(e);
+        if (p->m_nMode == 1) p->CompleteAfterFailure();
         p->m_nState.store(StateFailed, kRelease);
     }
     p->m_bThreadActive.store(false, kRelease);
@@ -223,8 +224,26 @@ bool CWaveStream::WriteNextHalf() {
     // A half the audio thread has completed is written even after the stop request.
     if (!WaitForHalf(nHalf, dwOffset)) return false;
     m_file.Write(m_pCache.get() + dwOffset, m_nHalfSize);
+    // The header follows what is on the disk, so a recording cut short by a crash, a kill or a
+    // full disk is still a valid file with every sample written so far.
+    CompleteWaveSizes(m_file);
+    m_file.Seek(0, CFile::end);
     m_nHalf.store(1 - nHalf, kRelease);
     return true;
+}
+
+void CWaveStream::CompleteAfterFailure() {
+    // A write cut short may have left part of a sample: the sizes count whole samples only.
+    try {
+        const std::uint64_t nLength = m_file.GetLength();
+        if (nLength < kWaveHeaderBytes) return;
+        const DWORD dwSample = m_nSampleKind == 1 ? 2 : 4;
+        const std::uint64_t nWhole = kWaveHeaderBytes + (nLength - kWaveHeaderBytes) / dwSample * dwSample;
+        m_file.SetLength(nWhole);
+        CompleteWaveSizes(m_file);
+    } catch (const CFileException&) {
+        // The disk refuses even the header: nothing more can be saved.
+    }
 }
 
 std::int16_t CWaveStream::DecodeFrame(DWORD dwPos) const {
@@ -273,7 +292,9 @@ std::int16_t CWaveStream::ReadSample() {
         if (endReached(pos)) return 0;
         const std::int16_t v = DecodeFrame(pos);
         pos += m_nFrameSize;
-        if (endReached(pos) && m_bLoop) pos = 0;
+        // Only a file held whole in the cache loops here; a streamed one that ended while looping
+        // has shrunk, and the cache holds nothing of it worth repeating.
+        if (endReached(pos) && m_bLoop && m_nState.load(kAcquire) == StateInMemory) pos = 0;
         m_nPos.store(pos, kRelease);
         return v;
     }
@@ -320,6 +341,7 @@ void CWaveStream::Close() {
             m_file.Close();
         } catch (const CFileException& e) {
             SetError(e.GetErrorMessage());
+            CompleteAfterFailure();
         }
     }
 

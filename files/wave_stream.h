@@ -79,6 +79,8 @@ private:
     static void IoThreadMain(CWaveStream* pStream, bool (CWaveStream::*pfnServiceHalf)());
     bool ReadNextHalf();
     bool WriteNextHalf();
+    // After a write error: the header's sizes from the whole samples on the disk.
+    void CompleteAfterFailure();
 
     // Waits until the I/O thread may service half m_nHalf, or the stream is asked to stop.
     // Returns whether the half is free.

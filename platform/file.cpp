@@ -16,8 +16,12 @@
 
 namespace {
 
+// Not a system error number: the cause for a path that names something other than a file.
+constexpr int kNotRegularFile = -1;
+
 CFileException::Cause CauseFromErrno(int nError) {
     switch (nError) {
+        case kNotRegularFile: return CFileException::badPath;
         case ENOENT: return CFileException::fileNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
@@ -45,7 +49,9 @@ std::set<std::pair<std::uint64_t, std::uint64_t>> g_openFiles;
 
 std::string CFileException::GetErrorMessage() const {
     std::string strCause;
-    if (m_lOsError != 0) {
+    if (m_lOsError == kNotRegularFile) {
+        strCause = "not a regular file";
+    } else if (m_lOsError != 0) {
         strCause = std::strerror(m_lOsError);
     } else if (m_cause == endOfFile) {
         strCause = "unexpected end of file";
@@ -81,12 +87,17 @@ BOOL CFile::Open(const char* pszFileName, UINT nOpenFlags, CFileException* pErro
         return FALSE;
     };
 
-    m_fd = ::open(m_strFileName.c_str(), nFlags, 0666);
-    if (m_fd < 0) return fail(errno);
-
+    // Only regular files: a named pipe or a device would block the open or the reads for ever.
+    // O_NONBLOCK keeps the open itself from waiting, should one appear between the two looks.
     struct stat st {};
+    if (::stat(m_strFileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        return fail(S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
+    }
+    m_fd = ::open(m_strFileName.c_str(), nFlags | O_NONBLOCK, 0666);
+    if (m_fd < 0) return fail(errno);
     if (::fstat(m_fd, &st) != 0) return fail(errno);
-    if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+    if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
 
     if (nOpenFlags & shareExclusive) {
         {
@@ -148,6 +159,10 @@ std::uint64_t CFile::GetLength() const {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0) ThrowErrno(errno);
     return static_cast<std::uint64_t>(st.st_size);
+}
+
+void CFile::SetLength(std::uint64_t nLength) {
+    if (::ftruncate(m_fd, static_cast<off_t>(nLength)) != 0) ThrowErrno(errno);
 }
 
 void CFile::Close() {

@@ -64,6 +64,8 @@ public:
     std::uint64_t Seek(std::int64_t lOff, UINT nFrom);
     std::uint64_t GetPosition() const;
     std::uint64_t GetLength() const;
+    // Cuts or extends the file to nLength bytes.
+    void SetLength(std::uint64_t nLength);
     // Closes the file; a failure to close (data not written) throws after the file is released.
     void Close();
     // Closes the file and ignores any error.

@@ -2,8 +2,10 @@
 #include "platform/registry.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +16,9 @@
 #include <optional>
 #include <sstream>
 #include <vector>
+
+#include "platform/atomic_file.h"
+#include "platform/message_service.h"
 
 namespace {
 
@@ -109,16 +114,21 @@ std::pair<std::string, Value> ParseValueLine(const std::string& line) {
 // A settings file is a few hundred bytes; anything past this is not one of ours.
 constexpr std::uintmax_t kMaxRegistryFile = 1 << 20;
 
-Hive ReadHive(const std::string& path) {
+// A byte-order mark means nothing in this format; an editor may put one anywhere.
+std::string WithoutByteOrderMarks(std::string text) {
+    static const std::string kBom = "\xEF\xBB\xBF";
+    for (std::size_t at = text.find(kBom); at != std::string::npos; at = text.find(kBom, at)) text.erase(at, kBom.size());
+    return text;
+}
+
+Hive ParseHive(const std::string& text) {
     Hive hive;
-    std::error_code ec;
-    const std::uintmax_t nSize = std::filesystem::file_size(path, ec);
-    if (ec || nSize > kMaxRegistryFile) return hive;
-    std::ifstream in(path, std::ios::binary);
+    std::istringstream in(WithoutByteOrderMarks(text));
     std::string line;
     Key* pKey = nullptr;
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // Every CR before the line end goes, so a file with CR CR LF lines is a fixed point.
+        while (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line == "REGEDIT4") continue;
         if (line.front() == '[' && line.back() == ']') {
             pKey = &hive.Ensure(line.substr(1, line.size() - 2));
@@ -139,7 +149,7 @@ Hive ReadHive(const std::string& path) {
     return hive;
 }
 
-bool WriteHive(const std::string& path, const Hive& hive) {
+std::string HiveText(const Hive& hive) {
     std::ostringstream out;
     out << "REGEDIT4\n";
     for (const auto& [keyPath, key] : hive.keys) {
@@ -156,19 +166,56 @@ bool WriteHive(const std::string& path, const Hive& hive) {
             }
         }
     }
-    const std::string text = out.str();
+    return out.str();
+}
 
+// Missing: no file yet, an empty hive. Unusable: a file that is there but cannot be read, or is
+// no settings file (too large, not a regular file); nothing may be written over it.
+enum class HiveRead { Ok, Missing, Unusable };
+
+HiveRead ReadHive(const std::string& path, Hive& hive, int& nError) {
+    hive = Hive{};
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        nError = errno;
+        return errno == ENOENT ? HiveRead::Missing : HiveRead::Unusable;
+    }
+    if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > kMaxRegistryFile) {
+        nError = S_ISREG(st.st_mode) ? EFBIG : EINVAL;
+        return HiveRead::Unusable;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        nError = errno;
+        return HiveRead::Unusable;
+    }
+    std::string text;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            nError = errno;
+            ::close(fd);
+            return HiveRead::Unusable;
+        }
+        if (n == 0) break;
+        text.append(buf, static_cast<std::size_t>(n));
+        if (text.size() > kMaxRegistryFile) {
+            nError = EFBIG;
+            ::close(fd);
+            return HiveRead::Unusable;
+        }
+    }
+    ::close(fd);
+    hive = ParseHive(text);
+    return HiveRead::Ok;
+}
+
+bool WriteHive(const std::string& path, const Hive& hive, int& nError) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    std::string tmp = path + ".XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(tmp.c_str());
-    return ok;
+    return ReplaceFileContent(path, HiveText(hive), nError);
 }
 
 }  // namespace
@@ -208,7 +255,11 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSA
     std::string path = hKey->strPath;
     if (lpSubKey != nullptr && *lpSubKey != '\0') path += std::string("\\") + lpSubKey;
 
-    Hive hive = ReadHive(RegistryFilePath());
+    Hive hive;
+    int nError = 0;
+    // A file that is there but cannot be used is a key that cannot be opened: the defaults stand
+    // and nothing is written over it.
+    if (ReadHive(RegistryFilePath(), hive, nError) == HiveRead::Unusable) return ERROR_ACCESS_DENIED;
     auto* pKey = new (std::nothrow) RegistryKey{path, false, false, {}, {}};
     if (pKey == nullptr) return ERROR_ACCESS_DENIED;
     if (Key* existing = hive.Find(path)) {
@@ -275,7 +326,13 @@ LONG RegCloseKey(HKEY hKey) {
     if (hKey->bCreated || !hKey->changes.empty()) {
         // Read again: another program may have written the file since this key was opened.
         const std::string path = RegistryFilePath();
-        Hive hive = ReadHive(path);
+        Hive hive;
+        int nError = 0;
+        if (ReadHive(path, hive, nError) == HiveRead::Unusable) {
+            LogLine("the settings were not saved: " + path + " cannot be read (" + std::strerror(nError) + ")");
+            delete hKey;
+            return ERROR_ACCESS_DENIED;
+        }
         Key& key = hive.Ensure(hKey->strPath);
         for (const auto& [name, v] : hKey->changes) {
             if (Value* existing = key.Find(name)) {
@@ -284,8 +341,24 @@ LONG RegCloseKey(HKEY hKey) {
                 key.values.emplace_back(name, v);
             }
         }
-        if (!WriteHive(path, hive)) result = ERROR_ACCESS_DENIED;
+        if (!WriteHive(path, hive, nError)) {
+            LogLine("the settings were not saved to " + path + ": " + std::strerror(nError));
+            result = ERROR_ACCESS_DENIED;
+        }
     }
     delete hKey;
     return result;
+}
+
+std::string ReformatRegistryText(const std::string& text) { return HiveText(ParseHive(text)); }
+
+std::string DescribeRegistryValues(const std::string& text) {
+    std::string out;
+    for (const auto& [keyPath, key] : ParseHive(text).keys) {
+        for (const auto& [name, v] : key.values) {
+            out += keyPath + '\0' + name + '\0' + std::to_string(v.dwType) + '\0' + v.strData + '\0' +
+                   std::to_string(v.dwValue) + '\0' + v.strRaw + '\n';
+        }
+    }
+    return out;
 }

@@ -50,3 +50,9 @@ LONG RegCloseKey(HKEY hKey);
 
 // The file the registry is kept in.
 std::string RegistryFilePath();
+
+// The settings file's text as the registry layer reads it and would write it back, and a
+// listing of the values it reads from it (for tests and fuzzing: one save must be a fixed point
+// and must keep every value).
+std::string ReformatRegistryText(const std::string& text);
+std::string DescribeRegistryValues(const std::string& text);

@@ -15,6 +15,7 @@
 #include "engine/session.h"
 #include "files/tone_file.h"
 #include "files/wave_file.h"
+#include "platform/atomic_file.h"
 #include "platform/file.h"
 #include "platform/message_service.h"
 #include "res/resource.h"
@@ -125,25 +126,68 @@ bool LoadTone(const std::string& strPath, ToneData& tone) {
     return true;
 }
 
-bool WriteOutput(const std::string& strPath, const std::vector<std::int16_t>& samples) {
-    CFile file;
-    CFileException e;
-    if (!file.Open(strPath.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, &e)) {
+// The output WAV, written as the samples come: to a temporary beside OUT that replaces it only
+// once the whole render is on the disk, so a failed render leaves an earlier OUT as it was.
+class COutputWav {
+public:
+    bool Open(const std::string& strPath) {
+        int nError = 0;
+        CFileException e;
+        if (!m_replace.Begin(strPath, nError)) {
+            e = CFileException(CFileException::accessDenied, nError, strPath);
+        } else if (m_file.Open(m_replace.TempPath().c_str(), CFile::modeCreate | CFile::modeReadWrite, &e)) {
+            try {
+                WriteWaveHeader(m_file, kRecordInt16);
+                return true;
+            } catch (const CFileException& ex) {
+                e = ex;
+            }
+        }
+        e.m_strFileName = strPath;
         ReportFileError(e);
         AfxMessageBox(IDS_ERR_OUTPUT_OPEN);
         return false;
     }
-    try {
-        WriteWaveHeader(file, kRecordInt16);
-        file.Write(samples.data(), static_cast<UINT>(samples.size() * sizeof(std::int16_t)));
-        CompleteWaveSizes(file);
-        file.Close();
-    } catch (const CFileException& ex) {
-        ReportFileError(ex);
+
+    // On the audio thread of the render; false after a write error (the render then stops).
+    bool Append(const std::int16_t* pSamples, std::size_t nCount) {
+        try {
+            m_file.Write(pSamples, static_cast<UINT>(nCount * sizeof(std::int16_t)));
+            return true;
+        } catch (const CFileException& ex) {
+            m_error = ex;
+            m_bFailed = true;
+            return false;
+        }
+    }
+
+    bool Finish(const std::string& strPath) {
+        int nError = 0;
+        try {
+            if (!m_bFailed) {
+                CompleteWaveSizes(m_file);
+                m_file.Close();
+                if (m_replace.Commit(nError)) return true;
+                m_error = CFileException(CFileException::accessDenied, nError, strPath);
+            }
+        } catch (const CFileException& ex) {
+            m_error = ex;
+        }
+        m_file.Abort();
+        m_error.m_strFileName = strPath;
+        ReportFileError(m_error);
         return false;
     }
-    return true;
-}
+
+private:
+    CAtomicFileReplace m_replace;
+    CFile m_file;
+    CFileException m_error;
+    bool m_bFailed = false;
+};
+
+// The most samples a 16-bit WAV can describe: its RIFF size, 36 + data bytes, is 32 bits.
+constexpr std::uint64_t kMaxOutputSamples = (0xFFFFFFFFull - 36) / 2;
 
 }  // namespace
 
@@ -206,13 +250,23 @@ int main(int argc, char** argv) {
     s.nRecordFormat = o.bRecordFloat ? 1 : 0;
     s.bRecordAccomp = o.bRecordAccomp;
 
-    std::vector<std::int16_t> samples;
-    const bool bStarted = RenderSession(s, rows, [&o](std::string& strPath) {
-        strPath = o.strRecord;
-        return true;
-    }, samples);
-    if (!bStarted) return kExitRefused;
+    if (rows.back().nSample > kMaxOutputSamples) {
+        std::fprintf(stderr, "%s: %llu samples are more than a WAV file holds (at most %llu)\n",
+                     o.strGesture.c_str(), static_cast<unsigned long long>(rows.back().nSample),
+                     static_cast<unsigned long long>(kMaxOutputSamples));
+        return kExitRefused;
+    }
 
-    if (!WriteOutput(o.strOut, samples)) return kExitRefused;
+    COutputWav out;
+    if (!out.Open(o.strOut)) return kExitRefused;
+    const bool bStarted = RenderSession(
+        s, rows,
+        [&o](std::string& strPath) {
+            strPath = o.strRecord;
+            return true;
+        },
+        [&out](const std::int16_t* p, std::size_t n) { return out.Append(p, n); });
+    if (!bStarted) return kExitRefused;
+    if (!out.Finish(o.strOut)) return kExitRefused;
     return nMessages == 0 ? 0 : kExitRefused;
 }

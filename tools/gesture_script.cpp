@@ -52,6 +52,11 @@ bool ParseGestureScript(std::istream& in, std::vector<GestureRow>& rows, std::st
             strError = "line " + std::to_string(nLine) + ": expected sample,x,y,left,right";
             return false;
         }
+        // A pointer far off the board would drive the voice into overflow and silence for good.
+        if (r.dX < 0.0 || r.dX > 1.0 || r.dY < 0.0 || r.dY > 1.0) {
+            strError = "line " + std::to_string(nLine) + ": x and y must lie between 0 and 1";
+            return false;
+        }
         if (!rows.empty() && r.nSample < rows.back().nSample) {
             strError = "line " + std::to_string(nLine) + ": sample indices must not decrease";
             return false;

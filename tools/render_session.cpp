@@ -1,6 +1,7 @@
 // The render driver: sample hook, immediate device, and the wait for the session's end.
 #include "tools/render_session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -16,8 +17,18 @@ struct Render {
     const std::vector<GestureRow>* pRows = nullptr;
     std::size_t nNextRow = 0;
     std::uint64_t nTotal = 0;
-    std::vector<std::int16_t>* pSamples = nullptr;
+    std::uint64_t nDelivered = 0;
+    const RenderSink* pSink = nullptr;
 } g_render;
+
+// Hands on what is still wanted of these samples; ends the session at the script's end or when
+// the sink refuses.
+void Deliver(const std::int16_t* pSamples, std::size_t nCount) {
+    const auto nTake = static_cast<std::size_t>(std::min<std::uint64_t>(nCount, g_render.nTotal - g_render.nDelivered));
+    g_render.nDelivered += nTake;
+    const bool bMore = nTake == 0 || (*g_render.pSink)(pSamples, nTake);
+    if (!bMore || g_render.nDelivered >= g_render.nTotal) PerformanceState.bRunning.store(0, std::memory_order_release);
+}
 
 // Before each output sample: apply the rows that start here; at the end, take the samples of the
 // block being filled (it is never queued) and stop.
@@ -30,17 +41,15 @@ void OnSample(std::uint64_t nSample) {
         PERFORMANCESTATE& ps = PerformanceState;
         const auto n = static_cast<std::uint64_t>(ps.nBlockSamples);
         const std::int16_t* pBlock = ps.pSamples + ((nSample / n) % kBlockCount) * n;
-        g_render.pSamples->insert(g_render.pSamples->end(), pBlock, pBlock + nSample % n);
+        Deliver(pBlock, nSample % n);
         ps.bRunning.store(0, std::memory_order_release);
     }
 }
 
 void OnBlock(const std::int16_t* pSamples, std::size_t nCount) {
-    g_render.pSamples->insert(g_render.pSamples->end(), pSamples, pSamples + nCount);
+    Deliver(pSamples, nCount);
     // Blocks of no samples never reach a sample: end after the first.
-    if (nCount == 0 || g_render.pSamples->size() >= g_render.nTotal) {
-        PerformanceState.bRunning.store(0, std::memory_order_release);
-    }
+    if (nCount == 0) PerformanceState.bRunning.store(0, std::memory_order_release);
 }
 
 }  // namespace
@@ -56,7 +65,15 @@ void ApplyGestureRow(const GestureRow& row) {
 bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,
                    const RecordPathQuery& askRecordPath, std::vector<std::int16_t>& samples) {
     samples.clear();
-    g_render = Render{&rows, 0, rows.empty() ? 0 : rows.back().nSample, &samples};
+    return RenderSession(settings, rows, askRecordPath, [&samples](const std::int16_t* p, std::size_t n) {
+        samples.insert(samples.end(), p, p + n);
+        return true;
+    });
+}
+
+bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,
+                   const RecordPathQuery& askRecordPath, const RenderSink& sink) {
+    g_render = Render{&rows, 0, rows.empty() ? 0 : rows.back().nSample, 0, &sink};
 
     SetImmediateWaveDevice(OnBlock);
     SetAudioSampleHook(OnSample);
@@ -70,6 +87,5 @@ bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow
     }
     SetAudioSampleHook(nullptr);
     SetImmediateWaveDevice(nullptr);
-    if (samples.size() > g_render.nTotal) samples.resize(g_render.nTotal);
     return bStarted;
 }

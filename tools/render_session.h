@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/session.h"
@@ -13,6 +14,12 @@
 // its message has then been shown.
 bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,
                    const RecordPathQuery& askRecordPath, std::vector<std::int16_t>& samples);
+
+// The same, handing the samples to a sink as they are rendered (on the audio thread), so memory
+// stays constant however long the script. The sink returns false to end the render early.
+using RenderSink = std::function<bool(const std::int16_t* pSamples, std::size_t nCount)>;
+bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,
+                   const RecordPathQuery& askRecordPath, const RenderSink& sink);
 
 // Sets the pointer fields from one script row, the buttons as the board's press and release do.
 void ApplyGestureRow(const GestureRow& row);

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -57,14 +62,36 @@ TEST(File, ExclusiveSharingRefusesASecondOpenAndLeavesTheFileIntact) {
 }
 
 TEST(File, WriteFailureThrowsWithTheCause) {
+    // A file size limit stands in for a full disk: the write past it fails with EFBIG.
+    TempDir dir;
+    const std::string path = dir.Path("limited.bin");
     CFile f;
-    ASSERT_TRUE(f.Open("/dev/full", CFile::modeWrite));
-    const char data[4] = {};
+    ASSERT_TRUE(f.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
+    const FileSizeLimit limit(4096);
+    const std::vector<char> data(8192);
     try {
-        f.Write(data, 4);
-        FAIL() << "writing to a full device must throw";
+        f.Write(data.data(), static_cast<UINT>(data.size()));
+        FAIL() << "writing past the limit must throw";
     } catch (const CFileException& e) {
         EXPECT_EQ(e.m_cause, CFileException::diskFull);
-        EXPECT_NE(e.GetErrorMessage().find("/dev/full"), std::string::npos);
+        EXPECT_NE(e.GetErrorMessage().find(path), std::string::npos);
     }
+}
+
+TEST(File, ThingsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
+    TempDir dir;
+    const std::string fifo = dir.Path("pipe.wav");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/full"), std::string("/dev/zero")}) {
+        for (UINT nFlags : {UINT{CFile::modeRead}, UINT{CFile::modeCreate | CFile::modeReadWrite}}) {
+            CFile f;
+            CFileException e;
+            EXPECT_FALSE(f.Open(path.c_str(), nFlags | CFile::shareExclusive, &e)) << path;
+            EXPECT_EQ(e.GetErrorMessage(), path + ": not a regular file");
+        }
+    }
+    CFile f;
+    CFileException e;
+    EXPECT_FALSE(f.Open(dir.Path("").c_str(), CFile::modeRead, &e));
+    EXPECT_EQ(e.m_cause, CFileException::badPath);
 }

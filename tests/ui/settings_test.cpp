@@ -15,6 +15,7 @@
 #include "platform/qt/file_dialog.h"
 #include "platform/registry.h"
 #include "platform/wave_out.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
@@ -259,16 +260,9 @@ TEST_F(SettingsTest, FailedSaveLeavesThePreviousFileByteForByte) {
     WavBytes::Write(path, previous);
     RunMain([&](CAerolyreDlg& dlg) {
         // Files may grow to 50 bytes at most: the tone file's writes fail part way.
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 50;
-        ::setrlimit(RLIMIT_FSIZE, &small);
+        const FileSizeLimit limit(50);
         AnswerFileDialog(path);
         dlg.OnSaveTone();
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        ::signal(SIGXFSZ, SIG_DFL);
     });
     EXPECT_TRUE(m_messages.ShownOnly(2100));
     EXPECT_EQ(WavBytes::ReadFile(path), previous);
