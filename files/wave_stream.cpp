@@ -129,6 +129,9 @@ BOOL CWaveStream::OpenWrite(const std::string& strPath, DWORD dwCacheBytes, int 
     }
     try {
         WriteWaveHeader(m_file, nFormat);
+        // Valid from the first moment: an empty recording says so.
+        CompleteWaveSizes(m_file);
+        m_file.Seek(0, CFile::end);
     } catch (const CFileException& ex) {
         SetError(ex.GetErrorMessage());
         return FailOpen();

@@ -11,8 +11,10 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "files/wave_file.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/sound_file.h"
 #include "tests/support/temp_dir.h"
@@ -355,4 +357,69 @@ TEST_F(WaveStreamTest, WriterFailureWhileStreamingStopsOnlyTheRecording) {
     ASSERT_EQ(m.size(), 1u);
     EXPECT_NE(m[0].find("No space left"), std::string::npos);
     w.WriteSample(1.0);  // ignored from now on
+}
+
+TEST_F(WaveStreamTest, RecordingHeaderFollowsTheDiskAfterEveryHalf) {
+    // What a kill would leave at any moment: after each half written, the sizes match the file.
+    const std::string path = m_dir.Path("live.wav");
+    CWaveStream w;
+    ASSERT_TRUE(w.OpenWrite(path, kSmallestCache, kRecordInt16));
+    const std::size_t nHalf = kSmallestCache / 2 / 2;
+    int nChecked = 0;
+    for (std::size_t i = 0; i < 6 * nHalf; ++i) {
+        w.WriteSample(Pattern(i));
+        if (i % nHalf != nHalf / 2) continue;
+        // By the middle of the next half the thread has written the previous one.
+        for (int k = 0; k < 2000; ++k) {
+            const std::vector<unsigned char> bytes = WavBytes::ReadFile(path);
+            if (bytes.size() >= 44 + 2 * (i / nHalf) * nHalf && WavBytes::U32At(bytes, 40) == bytes.size() - 44) {
+                EXPECT_EQ(WavBytes::U32At(bytes, 4), bytes.size() - 8);
+                ++nChecked;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    EXPECT_EQ(nChecked, 6);
+}
+
+TEST_F(WaveStreamTest, FullDiskLeavesAValidRecordingOfWhatWasWritten) {
+    const std::string path = m_dir.Path("full.wav");
+    {
+        CWaveStream w;
+        ASSERT_TRUE(w.OpenWrite(path, kSmallestCache, kRecordFloat32));
+        const FileSizeLimit limit(44 + 3 * kSmallestCache / 2 + 6);  // three halves and a bit
+        for (int i = 0; i < 200000 && w.GetState() != CWaveStream::StateFailed; ++i) {
+            w.WriteSample(Pattern(i));
+        }
+        EXPECT_EQ(w.GetState(), CWaveStream::StateFailed);
+    }
+    const std::vector<unsigned char> bytes = WavBytes::ReadFile(path);
+    ASSERT_GE(bytes.size(), 44u + 3 * kSmallestCache / 2);
+    EXPECT_EQ((bytes.size() - 44) % 4, 0u) << "whole samples only";
+    EXPECT_EQ(WavBytes::U32At(bytes, 40), bytes.size() - 44);
+    EXPECT_EQ(WavBytes::U32At(bytes, 4), bytes.size() - 8);
+    const SndFileContents got = ReadWithSndFile(path);
+    ASSERT_EQ(got.samples.size(), (bytes.size() - 44) / 4);
+    for (std::size_t i = 0; i < got.samples.size(); ++i) ASSERT_EQ(got.samples[i] * 32768.0f, Pattern(i)) << i;
+}
+
+TEST_F(WaveStreamTest, LoopedAccompanimentThatShrinksEndsInSilence) {
+    const std::size_t nSamples = 16384 * 3 + 1000;
+    const std::string path = WriteWav({}, PatternData16(nSamples));
+    CWaveStream r;
+    ASSERT_TRUE(r.OpenRead(path, kSmallestCache, true));
+    // Into the second half, so the thread refills the first and then waits to refill the second.
+    for (std::size_t i = 0; i < 8192 + 1000; ++i) ASSERT_EQ(r.ReadSample(), Pattern(i));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Another program cuts the file to its header while it plays: the refill of the second half
+    // finds nothing.
+    ASSERT_EQ(::truncate(path.c_str(), 44), 0);
+    // Played at its pace, the rest of the second half and the start of the first: meanwhile the
+    // thread finds the file at its end.
+    for (std::size_t i = 0; i < 7192 + 100; ++i) r.ReadSample();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::size_t nSilent = 0;
+    for (int i = 0; i < 200000; ++i) nSilent = r.ReadSample() == 0 ? nSilent + 1 : 0;
+    EXPECT_GE(nSilent, 100000u) << "the cache must not repeat for ever";
 }

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <cstring>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -113,8 +114,7 @@ TEST_F(RegistryTest, KeysAndValuesOfOthersAreKept) {
 TEST_F(RegistryTest, DamagedFileReadsAsMissingValues) {
     for (const std::string& damage : {std::string("\x00\xff\xfe garbage \x01\x02", 14),
                                       std::string("[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Process_BufSize\"=\"unterminated\n"
-                                                  "\"Process_Overcycle\"=dword:12\n\"Nerio_Path\"=dword:zzzzzzzz\n"),
-                                      std::string(2 << 20, 'A')}) {
+                                                  "\"Process_Overcycle\"=dword:12\n\"Nerio_Path\"=dword:zzzzzzzz\n")}) {
         WriteFile(damage);
         HKEY h = Open();
         char buf[256];
@@ -131,4 +131,61 @@ TEST_F(RegistryTest, DamagedFileReadsAsMissingValues) {
         EXPECT_STREQ(buf, "400");
         RegCloseKey(h);
     }
+}
+
+TEST_F(RegistryTest, FileThatCannotBeUsedIsLeftByteForByte) {
+    // Too large to be ours, or a folder where the file should be: the key cannot be opened, so
+    // the defaults stand and the save writes nothing over another program's data.
+    const std::string big = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"Keep\"=\"me\"\n" + std::string(2 << 20, ';');
+    WriteFile(big);
+    HKEY h = nullptr;
+    DWORD disp = 0;
+    EXPECT_NE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmora\\Aerolyre\\AppInfo", 0, nullptr,
+                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &h, &disp),
+              ERROR_SUCCESS);
+    EXPECT_EQ(FileText(), big);
+
+    // The file grows too large while a key is open: the close writes nothing and says so.
+    WriteFile("REGEDIT4\n");
+    h = Open();
+    RegSetValueExA(h, "Process_BufSize", 0, REG_SZ, reinterpret_cast<const BYTE*>("400"), 4);
+    WriteFile(big);
+    EXPECT_NE(RegCloseKey(h), ERROR_SUCCESS);
+    EXPECT_EQ(FileText(), big);
+
+    std::filesystem::remove(RegistryFilePath());
+    std::filesystem::create_directories(RegistryFilePath());
+    EXPECT_NE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmora\\Aerolyre\\AppInfo", 0, nullptr,
+                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &h, &disp),
+              ERROR_SUCCESS);
+}
+
+TEST_F(RegistryTest, ByteOrderMarksAndCarriageReturnRunsReadAsPlainLines) {
+    const std::string bom = "\xEF\xBB\xBF";
+    WriteFile(bom + "REGEDIT4\r\r\n\r\n" + bom + "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\r\r\n" + bom +
+              "\"Process_BufSize\"=\"123\"\r\r\n\"Odd line\r\r\n");
+    HKEY h = Open();
+    char buf[256];
+    DWORD cb = sizeof buf, type = 0;
+    ASSERT_EQ(RegQueryValueExA(h, "Process_BufSize", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_SUCCESS);
+    EXPECT_STREQ(buf, "123");
+    RegSetValueExA(h, "Process_CacheSize", 0, REG_SZ, reinterpret_cast<const BYTE*>("64"), 3);
+    RegCloseKey(h);
+    const std::string once = FileText();
+    EXPECT_EQ(ReformatRegistryText(once), once) << "one save is a fixed point";
+    EXPECT_NE(once.find("\"Odd line\n"), std::string::npos) << "lines of others are kept";
+}
+
+TEST_F(RegistryTest, StaleTemporariesAreRemovedAndFreshOnesKept) {
+    WriteFile("REGEDIT4\n");
+    const std::string stale = RegistryFilePath() + ".Ab12Cd", fresh = RegistryFilePath() + ".Xy34Zw",
+                      other = RegistryFilePath() + ".notours";
+    for (const std::string& p : {stale, fresh, other}) std::ofstream(p) << "x";
+    std::filesystem::last_write_time(stale, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5));
+    HKEY h = Open();
+    RegSetValueExA(h, "Process_BufSize", 0, REG_SZ, reinterpret_cast<const BYTE*>("400"), 4);
+    EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(fresh)) << "may be another save under way";
+    EXPECT_TRUE(std::filesystem::exists(other));
 }
