@@ -1,7 +1,10 @@
 // The application shell.
 #include "app/aerolyre_app.h"
 
+#include <QApplication>
+
 #include "app/aerolyre_dlg.h"
+#include "app/close_signals.h"
 #include "engine/session.h"
 #include "platform/qt/message_box.h"
 #include "res/string_table.h"
@@ -9,6 +12,7 @@
 int CAerolyreApp::InitInstance() {
     InitDialogFramework(&LoadResString);
     InstallMessageBoxSink();
+    InstallCloseSignals(qApp);
     {
         CAerolyreDlg dlg;
         dlg.DoModal();

@@ -1,6 +1,7 @@
 // The program's entry: its own command-line options, the performance state's start-up value, the
 // Qt application, the shell.
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -60,6 +61,9 @@ int TakeOwnOptions(int& argc, char** argv) {
 int main(int argc, char** argv) {
     if (const int nStatus = TakeOwnOptions(argc, argv); nStatus >= 0) return nStatus;
     InitPerformanceState();
+    // A file size limit fails the write (EFBIG) like a full disk, instead of killing the program
+    // with its settings unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     CAerolyreApp theApp;
     theApp.InitInstance();

@@ -10,7 +10,7 @@ packages=(
     libsamplerate0-dev
     libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libsndfile1-dev
     sox xvfb xauth xdotool imagemagick fonts-ipafont-gothic
-    jackd2 jack-capture libjack-jackd2-dev
+    jackd2 jack-capture libjack-jackd2-dev time
 )
 
 missing=()

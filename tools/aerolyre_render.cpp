@@ -2,6 +2,7 @@
 // writing what the audio thread stores into its output blocks to a WAV file.
 //
 //   aerolyre-render [OPTIONS] GESTURE.csv OUT.wav
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -198,6 +199,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", s.c_str());
     });
     InitPerformanceState();
+    // A file size limit fails the write (EFBIG) like a full disk, instead of killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     Options o;
     if (!ParseOptions(argc, argv, o)) {

@@ -338,3 +338,29 @@ TEST_F(SessionTest, SessionsAfterAFilterSessionStartClean) {
     ASSERT_TRUE(RenderSession(s, Hold(0.5, 0.1, 5000), nullptr, again));
     EXPECT_EQ(first, again) << "nothing of a session, the delay line included, survives it";
 }
+
+TEST_F(SessionTest, ExceptionOnTheAudioThreadEndsTheSessionAndReleasesEverything) {
+    // The render hook throws where the audio thread renders, as an allocation failure would.
+    WaveDeviceEnv device("null");
+    SessionSettings s = StartupSession();
+    s.nCheckRecord = 1;
+    const std::string rec = m_dir.Path("rec.wav");
+    testing::internal::CaptureStderr();
+    SetAudioSampleHook([](std::uint64_t n) {
+        if (n == 3000) throw std::bad_alloc();
+    });
+    ASSERT_TRUE(StartSession(s, RecordTo(rec)));
+    const bool bEnded = WaitForThreadEnd(std::chrono::seconds(10));
+    SetAudioSampleHook(nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(bEnded) << "the thread count must come down";
+    EXPECT_EQ(PerformanceState.bRunning.load(), 1) << "the board is still up";
+    JoinAudioThread();
+    EXPECT_TRUE(NothingHeld());
+    EXPECT_NE(err.find("aerolyre: the play session ended on an internal error"), std::string::npos) << err;
+    // The recording was completed by the teardown: a valid file of the samples before the fault.
+    const std::vector<unsigned char> bytes = WavBytes::ReadFile(rec);
+    ASSERT_GE(bytes.size(), 44u);
+    EXPECT_EQ(WavBytes::U32At(bytes, 40), bytes.size() - 44);
+    EXPECT_EQ(bytes.size() - 44, 2u * 3000);
+}

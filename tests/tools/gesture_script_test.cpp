@@ -26,6 +26,9 @@ TEST(GestureScript, RefusesWhatItCannotRead) {
         "0,nan,0.5,0,0\n",        // not finite
         "0,0.5,0.5,2,0\n",        // button neither 0 nor 1
         "10,0,0,0,0\n5,0,0,0,0\n",  // decreasing
+        "0,1e308,0.5,0,0\n",     // far off the board
+        "0,0.5,-0.01,0,0\n",     // above the top edge
+        "0,1.0000001,0.5,0,0\n",  // past the right edge
     };
     for (const char* text : bad) {
         std::istringstream in(text);
@@ -34,4 +37,12 @@ TEST(GestureScript, RefusesWhatItCannotRead) {
         EXPECT_FALSE(ParseGestureScript(in, rows, err)) << text;
         EXPECT_FALSE(err.empty());
     }
+}
+
+TEST(GestureScript, NamesTheLineOfAPointerOffTheBoard) {
+    std::istringstream in("# a comment\n0,0,0,0,0\n100,1,1,0,0\n\n200,2,0.5,0,0\n300,0,0,0,0\n");
+    std::vector<GestureRow> rows;
+    std::string err;
+    ASSERT_FALSE(ParseGestureScript(in, rows, err));
+    EXPECT_EQ(err, "line 5: x and y must lie between 0 and 1");
 }

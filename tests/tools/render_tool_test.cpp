@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -17,9 +18,10 @@ struct ToolRun {
     std::string strErr;
 };
 
-ToolRun RunTool(const std::string& args, const TempDir& dir) {
+// prefix: shell words before the tool (a limit, a timer).
+ToolRun RunTool(const std::string& args, const TempDir& dir, const std::string& prefix = "") {
     const std::string err = dir.Path("stderr.txt");
-    const std::string cmd = std::string(AEROLYRE_RENDER_PATH) + " " + args + " 2>" + err;
+    const std::string cmd = "bash -c '" + prefix + std::string(AEROLYRE_RENDER_PATH) + " " + args + " 2>" + err + "'";
     const int status = std::system(cmd.c_str());
     std::ifstream in(err);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string((std::istreambuf_iterator<char>(in)), {})};
@@ -89,4 +91,44 @@ TEST(RenderTool, BufferOfOneRendersNothing) {
     const ToolRun r = RunTool("--buffer 1 " + Script(dir, "0,0.5,0.1,0,0\n0,0,0,0,0\n") + " " + out, dir);
     EXPECT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(WavBytes::ReadFile(out).size(), 44u);
+}
+
+TEST(RenderTool, LengthBeyondWhatAWavHoldsIsRefusedBeforeRendering) {
+    TempDir dir;
+    for (const char* last : {"2147483630", "18446744073709551615"}) {
+        const std::string gesture = Script(dir, std::string("0,0.5,0.1,0,0\n") + last + ",0,0,0,0\n");
+        const ToolRun r = RunTool(gesture + " " + dir.Path("out.wav"), dir);
+        EXPECT_EQ(r.nExit, 2);
+        EXPECT_NE(r.strErr.find("more than a WAV file holds"), std::string::npos) << r.strErr;
+        EXPECT_FALSE(std::filesystem::exists(dir.Path("out.wav")));
+    }
+}
+
+TEST(RenderTool, FailedWriteLeavesAnEarlierOutputAsItWas) {
+    TempDir dir;
+    const std::string out = dir.Path("out.wav");
+    const std::vector<unsigned char> earlier(5000, 0x33);
+    WavBytes::Write(out, earlier);
+    // A 64 KiB file size limit: the render of 100000 samples cannot be written whole.
+    const std::string gesture = Script(dir, "0,0.5,0.1,0,0\n100000,0,0,0,0\n");
+    const ToolRun r = RunTool("--buffer 400 " + gesture + " " + out, dir, "ulimit -f 64; ");
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find(out), std::string::npos) << r.strErr;
+    EXPECT_EQ(WavBytes::ReadFile(out), earlier);
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Root())) n += e.path().filename().string().rfind("out.wav", 0) == 0;
+    EXPECT_EQ(n, 1) << "no temporary is left";
+}
+
+TEST(RenderTool, LongRendersStreamToDiskInConstantMemory) {
+    // Ten minutes of sound; the tool's largest resident size stays far below the 53 MB it renders.
+    TempDir dir;
+    const std::string gesture = Script(dir, "0,0.5,0.1,0,0\n26460000,0,0,0,0\n");
+    const ToolRun r = RunTool("--buffer 10000 " + gesture + " " + dir.Path("out.wav"), dir,
+                              "/usr/bin/time -f \"maxrss %M\" ");
+    ASSERT_EQ(r.nExit, 0) << r.strErr;
+    EXPECT_EQ(WavBytes::ReadFile(dir.Path("out.wav")).size(), 44u + 2 * 26460000u);
+    const std::size_t at = r.strErr.find("maxrss ");
+    ASSERT_NE(at, std::string::npos) << r.strErr;
+    EXPECT_LT(std::stol(r.strErr.substr(at + 7)), 30000) << "KiB";
 }

@@ -216,3 +216,20 @@ TEST(MessageBox, CaptionIsTheProgramFileBaseName) {
     ASSERT_GT(n, 0);
     EXPECT_EQ(caption, QFileInfo(QString::fromUtf8(buf)).completeBaseName().toStdString());
 }
+
+TEST(MainDialog, ThirdStateFromAToneFileLeavesOnTheFirstClickForGood) {
+    CAerolyreDlg dlg;
+    RunModal(dlg, [&] {
+        for (QCheckBox* pBox : {dlg.m_checkFir, dlg.m_checkDetune}) {
+            SetCheck(pBox, 2);
+            EXPECT_EQ(GetCheck(pBox), 2);
+            std::vector<int> states;
+            for (int i = 0; i < 5; ++i) {
+                pBox->click();
+                states.push_back(GetCheck(pBox));
+            }
+            EXPECT_EQ(states, (std::vector<int>{1, 0, 1, 0, 1})) << pBox->objectName().toStdString();
+        }
+        dlg.reject();
+    });
+}
