@@ -34,9 +34,10 @@ struct Value {
 
 struct Key {
     std::vector<std::pair<std::string, Value>> values;  // in file order
+    // Lines kept as they were have no name: a value named "" must not take their place.
     Value* Find(const std::string& name) {
         for (auto& [n, v] : values) {
-            if (n == name) return &v;
+            if (n == name && v.dwType != REG_NONE) return &v;
         }
         return nullptr;
     }
@@ -67,6 +68,10 @@ std::string Escape(const std::string& s) {
             out += "\\n";
         } else if (c == '\r') {
             out += "\\r";
+        } else if (c == '\xBF' && out.size() >= 2 && out.compare(out.size() - 2, 2, "\xEF\xBB") == 0) {
+            // Written plainly, these three bytes would read as a byte-order mark and vanish.
+            out += '\\';
+            out += c;
         } else {
             out += c;
         }
@@ -117,7 +122,10 @@ constexpr std::uintmax_t kMaxRegistryFile = 1 << 20;
 // A byte-order mark means nothing in this format; an editor may put one anywhere.
 std::string WithoutByteOrderMarks(std::string text) {
     static const std::string kBom = "\xEF\xBB\xBF";
-    for (std::size_t at = text.find(kBom); at != std::string::npos; at = text.find(kBom, at)) text.erase(at, kBom.size());
+    // A removal can join the bytes around it into another mark: look again just before it.
+    for (std::size_t at = text.find(kBom); at != std::string::npos; at = text.find(kBom, at >= 2 ? at - 2 : 0)) {
+        text.erase(at, kBom.size());
+    }
     return text;
 }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds and runs every test: a bounded fuzz run of the WAV readers, the normal build (all
+# Builds and runs every test: a bounded fuzz run of each file reader, the normal build (all
 # tests), then the non-UI tests under AddressSanitizer + UndefinedBehaviorSanitizer and under
 # ThreadSanitizer.
 # Installs whatever Debian packages are missing first.
@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 # First, so that the last lines printed are the test runner's summary.
-scripts/fuzz.sh 60
+scripts/fuzz.sh 30
 
 for preset in default asan tsan; do
     echo "=== $preset build"

@@ -1,7 +1,5 @@
 // Fuzz target: any bytes as a WAV file, through the header parser, the filter waveform loader
 // and the accompaniment reader (with a tiny cache, so the streaming handshake runs too).
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -11,34 +9,13 @@
 #include "files/wave_stream.h"
 #include "filter/fir_filter.h"
 #include "platform/file.h"
-#include "platform/message_service.h"
+#include "tests/fuzz/fuzz_file.h"
 
-namespace {
-
-// The file each input is written to, removed when the fuzzer exits.
-struct FuzzFile {
-    FuzzFile() : path("/tmp/aerolyre-fuzz-" + std::to_string(::getpid()) + ".wav") {
-        SetMessageSink([](const std::string&, MessageIcon) {});
-    }
-    ~FuzzFile() { std::remove(path.c_str()); }
-    std::string path;
-};
-
-const std::string& FuzzPath() {
-    static const FuzzFile file;
-    return file.path;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& path = FuzzPath();
-    {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (f == nullptr) return 0;
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    static const FuzzFile file(".wav");
+    if (!file.Write(data, size)) return 0;
+    const std::string& path = file.Path();
 
     {
         CFile file;
