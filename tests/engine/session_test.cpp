@@ -3,6 +3,7 @@
 #include "engine/session.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <unistd.h>
@@ -363,4 +364,18 @@ TEST_F(SessionTest, ExceptionOnTheAudioThreadEndsTheSessionAndReleasesEverything
     ASSERT_GE(bytes.size(), 44u);
     EXPECT_EQ(WavBytes::U32At(bytes, 40), bytes.size() - 44);
     EXPECT_EQ(bytes.size() - 44, 2u * 3000);
+}
+
+TEST_F(SessionTest, NamedPipeAsAccompanimentIsRefusedWithoutHanging) {
+    WaveDeviceEnv device("null");
+    const std::string fifo = m_dir.Path("pipe.wav");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    SessionSettings s = StartupSession();
+    s.nCheckAccomp = 1;
+    s.strAccompFile = fifo;
+    EXPECT_FALSE(StartSession(s, nullptr));
+    EXPECT_TRUE(NothingHeld());
+    const std::vector<std::string> m = m_messages.Messages();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0], fifo + ": not a regular file");
 }

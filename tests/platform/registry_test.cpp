@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -188,4 +189,24 @@ TEST_F(RegistryTest, StaleTemporariesAreRemovedAndFreshOnesKept) {
     EXPECT_FALSE(std::filesystem::exists(stale));
     EXPECT_TRUE(std::filesystem::exists(fresh)) << "may be another save under way";
     EXPECT_TRUE(std::filesystem::exists(other));
+}
+
+TEST_F(RegistryTest, FailedSaveSaysSoAndKeepsTheFile) {
+    WriteFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Process_BufSize\"=\"400\"\n");
+    const std::string before = FileText();
+    HKEY h = Open();
+    const std::string big(4000, 'x');
+    RegSetValueExA(h, "Nerio_Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()), static_cast<DWORD>(big.size() + 1));
+    testing::internal::CaptureStderr();
+    LONG result = ERROR_SUCCESS;
+    {
+        const FileSizeLimit limit(1000);  // a disk that is full after 1000 bytes
+        result = RegCloseKey(h);
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(result, ERROR_SUCCESS);
+    EXPECT_NE(err.find("aerolyre: the settings were not saved to " + RegistryFilePath() + ": File too large"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(FileText(), before);
 }
