@@ -17,6 +17,7 @@
 
 class CWaveStream;
 class CFirFilter;
+class CTuning;
 
 constexpr int kBlockCount = 16;           // output blocks in flight
 constexpr int kSampleRate = 44100;        // samples per second, everywhere in the instrument
@@ -58,6 +59,11 @@ struct PERFORMANCESTATE {
     CFirFilter* pFirStage2;
     float* pFirDelayLine;
     BYTE bRecordAccomp;
+
+    // Beyond the description: pitch correction onto this tuning's notes when not null (set before
+    // the audio thread starts), and the voice's sounding phase step for the board's readout.
+    const CTuning* pQuantiseTuning;
+    std::atomic<double> dSoundingInc;
 };
 
 // Static storage: every field is zero when the program starts.

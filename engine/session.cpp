@@ -74,6 +74,7 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
     JoinAudioThread();
 
     ps.bRunning.store(1, kRelease);
+    ps.pQuantiseTuning = settings.pQuantise;
     for (WAVEHDR& hdr : ps.aWaveHdr) ZeroWaveHeader(hdr);
     ps.hWaveOut = nullptr;
     ps.pSamples = nullptr;

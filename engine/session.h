@@ -9,6 +9,8 @@
 #include "filter/fir_stage.h"
 #include "platform/win_types.h"
 
+class CTuning;
+
 // The main dialog's settings as a session reads them.
 struct SessionSettings {
     ParameterTexts texts;
@@ -23,6 +25,7 @@ struct SessionSettings {
     int nCheckRecord = 0;             // check box 1016
     int nRecordFormat = 0;            // 0 = 16-bit integer, otherwise 32-bit float
     bool bRecordAccomp = false;
+    const CTuning* pQuantise = nullptr;  // pitch correction onto these notes; outlives the session
 };
 
 // Asks for the recording file; false when the user cancels.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/performance_state.h"
+#include "engine/pitch_mapping.h"
 
 void CVoice::Start() {
     const PERFORMANCESTATE& ps = PerformanceState;
@@ -31,6 +32,9 @@ void CVoice::Start() {
     dPitchScale = ps.dPitchRange * 1.05;
     dPitchOffset = ps.dBaseOctave - ps.dPitchRange * 0.5;
     dModIndex = ps.dModStrength * 0.025;
+
+    m_bQuantise = ps.pQuantiseTuning != nullptr;
+    if (m_bQuantise) m_quantiser.Init(ps.pQuantiseTuning, PitchMapping::FromState(ps).dLog2Hz, kSampleRate);
 }
 
 double CVoice::NextSample() {
@@ -40,9 +44,11 @@ double CVoice::NextSample() {
     const double dRightClickFactor = ps.dRightClickFactor.load(std::memory_order_relaxed);
     const double dLeftClickFactor = ps.dLeftClickFactor.load(std::memory_order_relaxed);
 
-    // Pitch target: the carrier phase step per synthesis step, radians.
-    const double dTargetInc = std::pow(2.0, dPointerX * dPitchScale + dPitchOffset) *
-                              dRightClickFactor * dLeftClickFactor * 0.0002;
+    // Pitch target: the carrier phase step per synthesis step, radians. Correction acts on the
+    // pointer's pitch; the click shifts apply on top of it.
+    double dPitch = dPointerX * dPitchScale + dPitchOffset;
+    if (m_bQuantise) dPitch = m_quantiser.Process(dPitch);
+    const double dTargetInc = std::pow(2.0, dPitch) * dRightClickFactor * dLeftClickFactor * 0.0002;
 
     // Loudness target: the lower half of the board falls twice as fast, silent from 0.65 down.
     double y = dPointerY;
@@ -67,6 +73,7 @@ double CVoice::NextSample() {
         if (m_nOverCycleLog2 != 0) m_decimator.Push(k, s);
     }
 
+    PerformanceState.dSoundingInc.store(dPhaseInc, std::memory_order_relaxed);
     if (m_nOverCycleLog2 == 0) return s;
     return m_decimator.Output();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/cic_decimator.h"
+#include "engine/pitch_quantiser.h"
 
 class CVoice {
 public:
@@ -23,6 +24,8 @@ private:
     double dAmp = 0.0;           // 0..0.8
     double dModOut = 0.0;        // modulator output: phase offset handed to the carrier
     CCicDecimator m_decimator;
+    CPitchQuantiser m_quantiser;
+    bool m_bQuantise = false;
 
     // Coefficients, fixed for the session.
     double dStep = 1.0;

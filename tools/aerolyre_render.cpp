@@ -14,6 +14,7 @@
 #include "engine/message_box.h"
 #include "engine/performance_state.h"
 #include "engine/session.h"
+#include "engine/tuning.h"
 #include "files/tone_file.h"
 #include "files/wave_file.h"
 #include "platform/atomic_file.h"
@@ -38,7 +39,11 @@ const char kUsage[] =
     "  --accomp-loop         loop the accompaniment\n"
     "  --record FILE.wav     record directly to a WAV file\n"
     "  --record-float        record 32-bit floats instead of 16-bit integers\n"
-    "  --record-accomp       record the mix with the accompaniment\n";
+    "  --record-accomp       record the mix with the accompaniment\n"
+    "  --quantise            draw held notes onto 12-TET (A4 = 440 Hz unless --reference)\n"
+    "  --scale FILE.scl      draw held notes onto a Scala scale (implies --quantise)\n"
+    "  --kbm FILE.kbm        the scale's keyboard mapping\n"
+    "  --reference HZ        frequency of degree 0 (of A4 in 12-TET)\n";
 
 struct Options {
     std::string strTone;
@@ -51,6 +56,10 @@ struct Options {
     std::string strRecord;
     bool bRecordFloat = false;
     bool bRecordAccomp = false;
+    bool bQuantise = false;
+    std::string strScale;
+    std::string strKbm;
+    double dReference = 0.0;
     std::string strGesture;
     std::string strOut;
 };
@@ -93,6 +102,18 @@ bool ParseOptions(int argc, char** argv, Options& o) {
             o.bRecordFloat = true;
         } else if (a == "--record-accomp") {
             o.bRecordAccomp = true;
+        } else if (a == "--quantise") {
+            o.bQuantise = true;
+        } else if (a == "--scale") {
+            if (!value(o.strScale)) return false;
+            o.bQuantise = true;
+        } else if (a == "--kbm") {
+            if (!value(o.strKbm)) return false;
+        } else if (a == "--reference") {
+            if (!value(v)) return false;
+            char* end = nullptr;
+            o.dReference = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !(o.dReference >= 1.0 && o.dReference <= 20000.0)) return false;
         } else if (a.rfind("--", 0) == 0) {
             return false;
         } else {
@@ -258,6 +279,17 @@ int main(int argc, char** argv) {
                      o.strGesture.c_str(), static_cast<unsigned long long>(rows.back().nSample),
                      static_cast<unsigned long long>(kMaxOutputSamples));
         return kExitRefused;
+    }
+
+    CTuning tuning;
+    if (o.bQuantise) {
+        if (o.strScale.empty()) {
+            tuning = CTuning::EqualTemperament(o.dReference > 0 ? o.dReference : CTuning::kDefaultA4);
+        } else if (!CTuning::LoadScala(o.strScale, o.strKbm, o.dReference, tuning, strError)) {
+            std::fprintf(stderr, "%s\n", strError.c_str());
+            return kExitRefused;
+        }
+        s.pQuantise = &tuning;
     }
 
     COutputWav out;

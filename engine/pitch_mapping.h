@@ -1,0 +1,28 @@
+// Where on the board a pitch sounds: the voice's pitch value for a pointer x (no button held) is
+// x · 1.05 · range + base octave − range / 2, the log2 of its phase step per synthesis step over
+// 0.0002; this turns it into log2 of the frequency and back, from the derived parameters.
+#pragma once
+
+#include <cmath>
+
+#include "engine/performance_state.h"
+
+struct PitchMapping {
+    double dScale = 1.0;   // pitch value per unit of x
+    double dOffset = 0.0;  // pitch value at x = 0
+    double dLog2Hz = 0.0;  // added to a pitch value gives log2 Hz
+
+    // From the parameters the last derivation left in PerformanceState.
+    static PitchMapping FromState(const PERFORMANCESTATE& ps) {
+        PitchMapping m;
+        m.dScale = ps.dPitchRange * 1.05;
+        m.dOffset = ps.dBaseOctave - ps.dPitchRange * 0.5;
+        m.dLog2Hz = std::log2(0.0002 * kSampleRate * ps.nOverCycle / ps.dTwoPi);
+        return m;
+    }
+
+    double Log2HzAt(double x) const { return x * dScale + dOffset + dLog2Hz; }
+    double XForLog2Hz(double dLog2) const { return (dLog2 - dLog2Hz - dOffset) / dScale; }
+    // The frequency a phase step per synthesis step (the voice's dPhaseInc) sounds at.
+    double Log2HzOfStep(double dInc) const { return std::log2(dInc / 0.0002) + dLog2Hz; }
+};
