@@ -15,6 +15,8 @@
 
 #include "app/about_dlg.h"
 #include "app/device_dlg.h"
+#include "app/tuning_dlg.h"
+#include "engine/message_box.h"
 #include "platform/wave_out.h"
 #include "board/board_dlg.h"
 #include "platform/qt/file_dialog.h"
@@ -172,6 +174,13 @@ void CAerolyreDlg::OnDeviceSettings() {
     SetWaveOutDevice(m_strWaveDevice);
 }
 
+void CAerolyreDlg::OnTuningSettings() {
+    CTuningDlg dlg(this, m_tuningChoice);
+    if (dlg.DoModal() != IDOK) return;
+    m_tuningChoice = dlg.m_choice;
+    m_bTuningStored = true;
+}
+
 void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     const std::string strAbout = ResString(IDS_ABOUTBOX);
     if (strAbout.empty()) return;
@@ -180,6 +189,9 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     QAction* pAbout = menu.addAction(QString::fromStdString(strAbout));
     pAbout->setObjectName("IDM_ABOUTBOX");
     QObject::connect(pAbout, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    QAction* pTuning = menu.addAction(QString::fromStdString(ResString(IDS_TUNING_MENU)));
+    pTuning->setObjectName("IDM_TUNING");
+    QObject::connect(pTuning, &QAction::triggered, this, [this] { OnTuningSettings(); });
     QAction* pDevice = menu.addAction(QString::fromStdString(ResString(IDS_DEVICE_MENU)));
     pDevice->setObjectName("IDM_DEVICE");
     QObject::connect(pDevice, &QAction::triggered, this, [this] { OnDeviceSettings(); });
@@ -233,8 +245,22 @@ void CAerolyreDlg::OnPlay() {
         strPath = dlg.GetPathName();
         return true;
     };
-    if (!StartSession(GetSessionSettings(), askRecordPath)) return;
+    SessionSettings settings = GetSessionSettings();
+    // The guides' tuning is always at hand, so G and Q work on the board; unused, it changes
+    // nothing in the sound.
+    std::string strError;
+    if (!m_tuningChoice.Build(m_tuning, strError)) {
+        AfxMessageBox(ResString(IDS_ERR_TUNING_SCALE) + "\n" + strError);
+        m_tuning = CTuning::EqualTemperament();
+    }
+    settings.pQuantise = &m_tuning;
+    settings.bQuantise = m_tuningChoice.bQuantise;
+    if (!StartSession(settings, askRecordPath)) return;
+    board.m_pTuningChoice = &m_tuningChoice;
+    board.m_pTuning = &m_tuning;
     // The audio thread renders while the board is up; when it returns the thread has ended.
     board.DoModal();
     m_rectBoard = board.m_rectPlace;
+    // The keys may have changed the choice: keep it.
+    m_bTuningStored = m_bTuningStored || m_tuningChoice.InUse();
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/session.h"
+#include "engine/tuning.h"
 #include "filter/fir_filter.h"
 #include "platform/qt/dialog.h"
 
@@ -35,6 +36,7 @@ public:
     void OnRecordSettings();
     void OnSysCommand(UINT nID);
     void OnDeviceSettings();
+    void OnTuningSettings();
     // The substitute for the window manager's system menu: the appended separator and the About
     // entry, shown on right-click on the background and on Alt+Space.
     void ShowSystemMenu(const QPoint& globalPos);
@@ -92,6 +94,11 @@ public:
     bool m_bWaveDeviceStored = false;
     // A device given on the command line wins over the saved choice for this run.
     static inline bool s_bDeviceGiven = false;
+    // The note guides and pitch correction, and the tuning a play session uses; the values are
+    // written to the settings file once there is something to keep.
+    TuningChoice m_tuningChoice;
+    CTuning m_tuning;
+    bool m_bTuningStored = false;
 
 protected:
     BOOL OnInitDialog() override;

@@ -2,6 +2,7 @@
 // rectangles, restored while the main dialog initialises and saved when it is destroyed.
 #include <QLineEdit>
 #include <QListWidget>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -91,6 +92,18 @@ void CAerolyreDlg::RestoreSettings() {
     m_editCache->setText(QString::fromStdString(QueryString(key.m_hKey, IDS_REG_CACHESIZE, text) ? text : "64"));
     if (QueryString(key.m_hKey, IDS_REG_TONE_PATH, text)) m_strTonePath = text;
     if (QueryString(key.m_hKey, IDS_REG_FIR_PATH, text)) m_strFirPath = text;
+    LONG nValue = 0;
+    if (QueryDword(key.m_hKey, IDS_REG_TUNING_GUIDES, nValue)) {
+        m_tuningChoice.bGuides = nValue != 0;
+        m_bTuningStored = true;
+    }
+    if (QueryDword(key.m_hKey, IDS_REG_TUNING_QUANTISE, nValue)) m_tuningChoice.bQuantise = nValue != 0;
+    if (QueryString(key.m_hKey, IDS_REG_TUNING_SCALE, text)) m_tuningChoice.strScale = text;
+    if (QueryString(key.m_hKey, IDS_REG_TUNING_KBM, text)) m_tuningChoice.strKbm = text;
+    if (QueryString(key.m_hKey, IDS_REG_TUNING_REFERENCE, text)) {
+        const double dRef = std::strtod(text.c_str(), nullptr);
+        m_tuningChoice.dReference = dRef >= 1.0 && dRef <= 20000.0 ? dRef : 0.0;
+    }
     if (QueryString(key.m_hKey, IDS_REG_WAVE_DEVICE, text)) {
         m_strWaveDevice = text;
         m_bWaveDeviceStored = true;
@@ -128,5 +141,14 @@ void CAerolyreDlg::SaveSettings() {
     SetDword(key.m_hKey, IDS_REG_BOARD_B, m_rectBoard.bottom);
     SetDword(key.m_hKey, IDS_REG_BOARD_R, m_rectBoard.right);
     if (m_bWaveDeviceStored || !m_strWaveDevice.empty()) SetString(key.m_hKey, IDS_REG_WAVE_DEVICE, m_strWaveDevice);
+    if (m_bTuningStored) {
+        SetDword(key.m_hKey, IDS_REG_TUNING_GUIDES, m_tuningChoice.bGuides ? 1 : 0);
+        SetDword(key.m_hKey, IDS_REG_TUNING_QUANTISE, m_tuningChoice.bQuantise ? 1 : 0);
+        SetString(key.m_hKey, IDS_REG_TUNING_SCALE, m_tuningChoice.strScale);
+        SetString(key.m_hKey, IDS_REG_TUNING_KBM, m_tuningChoice.strKbm);
+        char sz[32];
+        std::snprintf(sz, sizeof sz, "%.10g", m_tuningChoice.dReference);
+        SetString(key.m_hKey, IDS_REG_TUNING_REFERENCE, sz);
+    }
     key.Close();
 }

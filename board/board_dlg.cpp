@@ -4,8 +4,11 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
+#include <cmath>
 
 #include "engine/performance_state.h"
+#include "engine/pitch_mapping.h"
 #include "engine/session.h"
 #include "platform/qt/icons.h"
 #include "res/dialog_templates.h"
@@ -18,6 +21,10 @@ constexpr int kGridOffset = 3;   // first line from the left and top edges
 const QColor kGridColour(0, 128, 0);
 const QColor kGuideColour(208, 160, 0);
 constexpr int kGuideFontPixels = 12;
+const QColor kNoteColour(60, 100, 170);
+const QColor kRootColour(120, 180, 255);
+constexpr int kMinNoteSpacing = 4;  // pixels; denser notes show only their degree 0
+constexpr int kReadoutMilliseconds = 40;
 
 // The key guide, anchored to the lower-left corner: string id and distance of the text's top
 // above the client bottom.
@@ -37,6 +44,14 @@ BOOL CBoardDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     setWindowIcon(m_hIcon);
     if (!m_rectPlace.IsEmpty()) MoveWindow(m_rectPlace);
+    if (m_pTuningChoice != nullptr) {
+        // The readout follows the voice's gliding pitch while the guides are shown.
+        m_pReadoutTimer = new QTimer(this);
+        QObject::connect(m_pReadoutTimer, &QTimer::timeout, this, [this] {
+            if (GuidesShown()) update();
+        });
+        m_pReadoutTimer->start(kReadoutMilliseconds);
+    }
     return TRUE;
 }
 
@@ -107,12 +122,62 @@ void CBoardDlg::paintEvent(QPaintEvent*) {
         // The text's top at the given distance above the bottom: its baseline one ascent lower.
         painter.drawText(kGridOffset, nBottom - line.nAboveBottom + fm.ascent(), QString::fromStdString(ResString(line.nId)));
     }
+    if (GuidesShown()) PaintGuides(painter, rc);
+}
+
+void CBoardDlg::PaintGuides(QPainter& painter, const QRect& rc) {
+    const PitchMapping map = PitchMapping::FromState(PerformanceState);
+    const std::vector<TuningNote>& notes = m_pTuning->Notes();
+    const QFontMetrics fm(painter.font());
+    // Where the notes sound with no button held; too dense a scale shows its degree 0 alone.
+    const double dOctavesPerNote =
+        notes.size() > 1 ? (notes.back().dLog2Hz - notes.front().dLog2Hz) / static_cast<double>(notes.size() - 1) : 1.0;
+    const double dPixelsPerNote = rc.width() * dOctavesPerNote / map.dScale;
+    for (const TuningNote& note : notes) {
+        const double x = map.XForLog2Hz(note.dLog2Hz);
+        if (x < 0.0 || x >= 1.0) continue;
+        const bool bRoot = note.nDegree == 0;
+        if (!bRoot && dPixelsPerNote < kMinNoteSpacing) continue;
+        const int px = rc.left() + static_cast<int>(std::lround(x * rc.width()));
+        painter.setPen(QPen(bRoot ? kRootColour : kNoteColour, 0));
+        painter.drawLine(px, rc.top(), px, rc.bottom());
+        if (bRoot) painter.drawText(px + 3, rc.top() + 2 + fm.ascent(), QString::fromStdString(m_pTuning->Name(note)));
+    }
+
+    const double dInc = PerformanceState.dSoundingInc.load(std::memory_order_relaxed);
+    QString text = QString::fromUtf8("—");
+    if (dInc > 0) {
+        const double dLog2 = map.Log2HzOfStep(dInc);
+        const TuningNote& near = m_pTuning->Nearest(dLog2);
+        const int nCents = static_cast<int>(std::lround(1200.0 * (dLog2 - near.dLog2Hz)));
+        text = QString::fromStdString(m_pTuning->Name(near)) + QString::asprintf(" %+d", nCents) + QString::fromUtf8("¢");
+    }
+    if (m_pTuningChoice->bQuantise) text += QString::fromUtf8(" 補正");
+    // Below the octave names, on its own black box so no line runs through it.
+    const QRect box(rc.right() - 8 - fm.horizontalAdvance(text), rc.top() + 4 + fm.height(), fm.horizontalAdvance(text) + 6,
+                    fm.height() + 2);
+    painter.fillRect(box, Qt::black);
+    painter.setPen(kRootColour);
+    painter.drawText(box.left() + 3, box.top() + 1 + fm.ascent(), text);
 }
 
 void CBoardDlg::keyPressEvent(QKeyEvent* pEvent) {
     if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
         OnOK();
         return;
+    }
+    if (m_pTuningChoice != nullptr && pEvent->modifiers() == Qt::NoModifier) {
+        if (pEvent->key() == Qt::Key_G) {
+            m_pTuningChoice->bGuides = !m_pTuningChoice->bGuides;
+            update();
+            return;
+        }
+        if (pEvent->key() == Qt::Key_Q && m_pTuning != nullptr) {
+            m_pTuningChoice->bQuantise = !m_pTuningChoice->bQuantise;
+            PerformanceState.bQuantiseOn.store(m_pTuningChoice->bQuantise, std::memory_order_relaxed);
+            update();
+            return;
+        }
     }
     CDialog::keyPressEvent(pEvent);
 }

@@ -5,7 +5,10 @@
 
 #include <QIcon>
 
+#include "engine/tuning.h"
 #include "platform/qt/dialog.h"
+
+class QTimer;
 
 class CBoardDlg : public CDialog {
 public:
@@ -15,6 +18,10 @@ public:
     // the window rectangle it had when it was destroyed, frame included.
     RECT m_rectPlace;
     QIcon m_hIcon;
+    // The guides and the correction: the player's choice (G and Q toggle it) and its tuning;
+    // both outlive the board. Null: no guides, and the keys do nothing.
+    TuningChoice* m_pTuningChoice = nullptr;
+    const CTuning* m_pTuning = nullptr;
 
 protected:
     BOOL OnInitDialog() override;
@@ -33,4 +40,9 @@ private:
     // the window while a button is held; the board never saw those.
     bool InClient(const QPoint& pt) const;
     void OnButtonDown(Qt::MouseButton button);
+    bool GuidesShown() const { return m_pTuningChoice != nullptr && m_pTuning != nullptr && m_pTuningChoice->bGuides; }
+    // Note lines, degree 0 named, and the sounding note with its deviation in cents.
+    void PaintGuides(QPainter& painter, const QRect& rc);
+
+    QTimer* m_pReadoutTimer = nullptr;
 };

@@ -60,9 +60,11 @@ struct PERFORMANCESTATE {
     float* pFirDelayLine;
     BYTE bRecordAccomp;
 
-    // Beyond the description: pitch correction onto this tuning's notes when not null (set before
-    // the audio thread starts), and the voice's sounding phase step for the board's readout.
+    // Beyond the description: the tuning of the note guides and pitch correction (null when
+    // neither is in use; set before the audio thread starts), whether the correction acts (the
+    // board toggles it while playing), and the voice's sounding phase step for the readout.
     const CTuning* pQuantiseTuning;
+    std::atomic<bool> bQuantiseOn;
     std::atomic<double> dSoundingInc;
 };
 

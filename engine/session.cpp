@@ -75,6 +75,7 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
 
     ps.bRunning.store(1, kRelease);
     ps.pQuantiseTuning = settings.pQuantise;
+    ps.bQuantiseOn.store(settings.pQuantise != nullptr && settings.bQuantise, std::memory_order_relaxed);
     for (WAVEHDR& hdr : ps.aWaveHdr) ZeroWaveHeader(hdr);
     ps.hWaveOut = nullptr;
     ps.pSamples = nullptr;

@@ -25,7 +25,9 @@ struct SessionSettings {
     int nCheckRecord = 0;             // check box 1016
     int nRecordFormat = 0;            // 0 = 16-bit integer, otherwise 32-bit float
     bool bRecordAccomp = false;
-    const CTuning* pQuantise = nullptr;  // pitch correction onto these notes; outlives the session
+    // The tuning of the guides and the correction (null: neither in use); it outlives the session.
+    const CTuning* pQuantise = nullptr;
+    bool bQuantise = true;  // whether the correction acts from the start
 };
 
 // Asks for the recording file; false when the user cancels.

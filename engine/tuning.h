@@ -44,3 +44,22 @@ private:
     int m_nSize = 12;
     bool m_bTwelveTet = true;
 };
+
+// What the player chose for the guides and the correction (the settings file keeps it).
+struct TuningChoice {
+    bool bGuides = false;
+    bool bQuantise = false;
+    std::string strScale;    // .scl; empty: 12-TET
+    std::string strKbm;      // .kbm; empty: none
+    double dReference = 0;   // Hz of A4 (12-TET) or of degree 0; 0: the default
+
+    bool InUse() const { return bGuides || bQuantise; }
+    // The tuning it names; false with the reader's message.
+    bool Build(CTuning& tuning, std::string& strError) const {
+        if (strScale.empty()) {
+            tuning = CTuning::EqualTemperament(dReference > 0 ? dReference : CTuning::kDefaultA4);
+            return true;
+        }
+        return CTuning::LoadScala(strScale, strKbm, dReference, tuning, strError);
+    }
+};

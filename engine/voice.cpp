@@ -47,7 +47,11 @@ double CVoice::NextSample() {
     // Pitch target: the carrier phase step per synthesis step, radians. Correction acts on the
     // pointer's pitch; the click shifts apply on top of it.
     double dPitch = dPointerX * dPitchScale + dPitchOffset;
-    if (m_bQuantise) dPitch = m_quantiser.Process(dPitch);
+    if (m_bQuantise) {
+        // Always followed, so switching the correction on finds its centre already settled.
+        const double dCorrected = m_quantiser.Process(dPitch);
+        if (ps.bQuantiseOn.load(std::memory_order_relaxed)) dPitch = dCorrected;
+    }
     const double dTargetInc = std::pow(2.0, dPitch) * dRightClickFactor * dLeftClickFactor * 0.0002;
 
     // Loudness target: the lower half of the board falls twice as fast, silent from 0.65 down.

@@ -145,6 +145,27 @@ const DialogTemplate kDevice = {
         {IDCANCEL, K::PushButton, "ｷｬﾝｾﾙ", 143, 107, 50, 14, kButton},
     }};
 
+const DialogTemplate kTuning = {
+    IDD_TUNING, "音程ガイドと音程補正の設定", 240, 196, kFont, 9, DS_SYSMENU | DS_MODALFRAME,
+    {
+        {1051, K::CheckBox, "演奏盤に音程ガイドを表示する (G)", 7, 7, 160, 12, kButton},
+        {1052, K::CheckBox, "止めた音を最も近い音に寄せる (Q)", 7, 22, 160, 12, kButton},
+        {IDC_STATIC, K::GroupBox, "音階", 7, 40, 226, 124, CS_NONE},
+        {1053, K::RadioButton, "12平均律", 15, 53, 60, 12, kButton | CS_GROUP},
+        {1054, K::RadioButton, "Scalaファイル", 80, 53, 70, 12, CS_NONE},
+        {IDC_STATIC, K::Static, "基準周波数 (A4 または 0度の音) Hz:", 15, 72, 0, 8, CS_NONE},
+        {1055, K::Edit, "", 160, 70, 64, 14, kEdit | CS_GROUP},
+        {IDC_STATIC, K::Static, "音階ファイル (.scl):", 15, 90, 0, 8, CS_NONE},
+        {1056, K::Edit, "", 15, 101, 160, 14, kReadOnlyEdit},
+        {1057, K::PushButton, "参照...", 180, 101, 44, 14, kButton},
+        {IDC_STATIC, K::Static, "キーボードマップ (.kbm):", 15, 121, 0, 8, CS_NONE},
+        {1058, K::Edit, "", 15, 132, 160, 14, kReadOnlyEdit},
+        {1059, K::PushButton, "参照...", 180, 132, 44, 14, kButton},
+        {1060, K::PushButton, "解除", 180, 147, 44, 14, kButton},
+        {IDOK, K::PushButton, "OK", 129, 174, 50, 14, kButton | CS_DEFPUSHBUTTON},
+        {IDCANCEL, K::PushButton, "ｷｬﾝｾﾙ", 183, 174, 50, 14, kButton},
+    }};
+
 }  // namespace
 
 const DialogTemplate& GetDialogTemplate(int nId) {
@@ -156,6 +177,7 @@ const DialogTemplate& GetDialogTemplate(int nId) {
         case IDD_ACCOMP: return kAccomp;
         case IDD_RECORD: return kRecord;
         case IDD_DEVICE: return kDevice;
+        case IDD_TUNING: return kTuning;
         default: throw std::out_of_range("no dialog template " + std::to_string(nId));
     }
 }

@@ -11,6 +11,7 @@ constexpr int IDD_FIR = 130;
 constexpr int IDD_ACCOMP = 131;
 constexpr int IDD_RECORD = 132;
 constexpr int IDD_DEVICE = 133;
+constexpr int IDD_TUNING = 134;
 
 // The template with this id; every id above has one.
 const DialogTemplate& GetDialogTemplate(int nId);

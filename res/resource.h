@@ -5,6 +5,8 @@
 constexpr unsigned IDS_ABOUTBOX = 101;
 // Background menu entry for the sound device dialog.
 constexpr unsigned IDS_DEVICE_MENU = 102;
+// Background menu entry for the note guide and pitch correction dialog.
+constexpr unsigned IDS_TUNING_MENU = 103;
 
 // Registry key and value names.
 constexpr unsigned IDS_REG_SUBKEY = 200;
@@ -23,6 +25,11 @@ constexpr unsigned IDS_REG_TONE_PATH = 212;
 constexpr unsigned IDS_REG_FIR_PATH = 214;
 // Values beyond the thirteen of the settings file, written only once the user has chosen them.
 constexpr unsigned IDS_REG_WAVE_DEVICE = 230;
+constexpr unsigned IDS_REG_TUNING_GUIDES = 231;
+constexpr unsigned IDS_REG_TUNING_QUANTISE = 232;
+constexpr unsigned IDS_REG_TUNING_SCALE = 233;
+constexpr unsigned IDS_REG_TUNING_KBM = 234;
+constexpr unsigned IDS_REG_TUNING_REFERENCE = 235;
 
 // Messages of the play command and the parameter derivation.
 constexpr unsigned IDS_ERR_BUFFER = 1000;
@@ -55,6 +62,9 @@ constexpr unsigned IDS_ERR_FILE_FORMAT = 2201;
 constexpr unsigned IDS_ERR_OUTPUT_OPEN = 2202;
 constexpr unsigned IDS_ERR_FILTER_WAVE = 2203;
 constexpr unsigned IDS_ERR_OUT_OF_MEMORY = 3000;
+// The note guide and pitch correction dialog.
+constexpr unsigned IDS_ERR_TUNING_REFERENCE = 2300;
+constexpr unsigned IDS_ERR_TUNING_SCALE = 2301;
 
 // The framework's data-exchange messages.
 constexpr unsigned AFX_IDP_PARSE_INT = 61712;

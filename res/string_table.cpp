@@ -17,6 +17,7 @@ struct StringEntry {
 constexpr StringEntry kStringTable[] = {
     {101, "Aerolyreのﾊﾞｰｼﾞｮﾝ情報(&A)..."},
     {102, "サウンドデバイスの設定(&D)..."},
+    {103, "音程ガイドと音程補正の設定(&T)..."},
     {200, "Software\\Velmora\\Aerolyre\\AppInfo"},
     {201, "Process_BufSize"},
     {202, "Process_Overcycle"},
@@ -32,6 +33,11 @@ constexpr StringEntry kStringTable[] = {
     {212, "Nerio_Path"},
     {214, "Fir_Path"},
     {230, "WaveDevice"},
+    {231, "Tuning_Guides"},
+    {232, "Tuning_Quantise"},
+    {233, "Tuning_Scale"},
+    {234, "Tuning_Kbm"},
+    {235, "Tuning_Reference"},
     {1000, "バッファのサイズは１～10000にして下さい"},
     {1001, "音域は１～７オクターブにして下さい"},
     {1002, "モジュレータの周波数は1～9倍にして下さい"},
@@ -59,6 +65,8 @@ constexpr StringEntry kStringTable[] = {
     {2203,
      "入力ファイルは、サンプリング周波数44.1KHz、解像度が16ビット整数値もしくは32ビット浮動小数点値の"
      "PCM波形で、モノラル1秒（44100サンプル）以内でなくてはなりません。"},
+    {2300, "基準周波数は１～20000Hzにして下さい"},
+    {2301, "音階ファイルを読み込めませんでした"},
     {3000, "メモリ不足です"},
     {61712, "整数を入力してください。"},
     {61714, "%1 から %2 までの整数を入力してください。"},

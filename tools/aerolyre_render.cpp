@@ -283,9 +283,8 @@ int main(int argc, char** argv) {
 
     CTuning tuning;
     if (o.bQuantise) {
-        if (o.strScale.empty()) {
-            tuning = CTuning::EqualTemperament(o.dReference > 0 ? o.dReference : CTuning::kDefaultA4);
-        } else if (!CTuning::LoadScala(o.strScale, o.strKbm, o.dReference, tuning, strError)) {
+        const TuningChoice choice{false, true, o.strScale, o.strKbm, o.dReference};
+        if (!choice.Build(tuning, strError)) {
             std::fprintf(stderr, "%s\n", strError.c_str());
             return kExitRefused;
         }

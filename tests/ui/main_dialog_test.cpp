@@ -160,14 +160,15 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
         Later([&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             ASSERT_NE(menu, nullptr);
-            if (menu == nullptr || menu->actions().size() != 3) {  // the separator and the two entries
+            if (menu == nullptr || menu->actions().size() != 4) {  // the separator and the three entries
                 ADD_FAILURE() << "not the background menu";
                 if (menu != nullptr) menu->close();
                 return;
             }
             EXPECT_TRUE(menu->actions()[0]->isSeparator());
             EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("Aerolyreのﾊﾞｰｼﾞｮﾝ情報(&A)..."));
-            EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
+            EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("音程ガイドと音程補正の設定(&T)..."));
+            EXPECT_EQ(menu->actions()[3]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
             Later([&] {
                 auto* about = ActiveModal<QDialog>();
                 ASSERT_NE(about, nullptr);

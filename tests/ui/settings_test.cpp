@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <csignal>
 #include <filesystem>
@@ -331,4 +332,53 @@ TEST_F(SettingsTest, DeviceChoiceIsOfferedSavedOnlyOnceMadeAndRestored) {
     // A value once written stays, now empty: the default.
     EXPECT_NE(RegistryText().find("\"WaveDevice\"=\"\""), std::string::npos) << RegistryText();
     ClearWaveOutDevice();
+}
+
+TEST_F(SettingsTest, TuningChoiceSurvivesARestartAndRefusesBadInput) {
+    const std::string scl = m_dir.Path("5edo.scl");
+    std::ofstream(scl) << "5-EDO\n5\n240.\n480.\n720.\n960.\n2/1\n";
+    const std::string bad = m_dir.Path("bad.scl");
+    std::ofstream(bad) << "broken\nmany\n";
+    RunMain([](CAerolyreDlg&) {});
+    EXPECT_EQ(RegistryText().find("Tuning_"), std::string::npos) << "nothing written until chosen";
+
+    RunMain([&](CAerolyreDlg& dlg) {
+        Later([&] {
+            auto* pDlg = ActiveModal<QDialog>();
+            ASSERT_NE(pDlg, nullptr);
+            EXPECT_EQ(pDlg->windowTitle(), QString::fromUtf8("音程ガイドと音程補正の設定"));
+            pDlg->findChild<QCheckBox*>("1051")->setChecked(true);
+            pDlg->findChild<QCheckBox*>("1052")->setChecked(true);
+            pDlg->findChild<QRadioButton*>("1054")->setChecked(true);
+            auto* pRef = pDlg->findChild<QLineEdit*>("1055");
+            pRef->setText("abc");
+            auto* pOk = pDlg->findChild<QPushButton*>("1");
+            // A text that is no frequency, then a damaged scale: each refused, the dialog stays.
+            pOk->click();
+            ASSERT_EQ(ActiveModal<QDialog>(), pDlg);
+            pRef->setText("300");
+            AnswerFileDialog(bad);
+            pDlg->findChild<QPushButton*>("1057")->click();
+            pOk->click();
+            ASSERT_EQ(ActiveModal<QDialog>(), pDlg);
+            AnswerFileDialog(scl);
+            pDlg->findChild<QPushButton*>("1057")->click();
+            pOk->click();
+        });
+        dlg.OnTuningSettings();
+        EXPECT_TRUE(dlg.m_tuningChoice.bGuides);
+        EXPECT_EQ(dlg.m_tuningChoice.strScale, scl);
+        EXPECT_EQ(dlg.m_tuningChoice.dReference, 300.0);
+    });
+    const std::vector<std::string> m = m_messages.Messages();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0], ResString(2300));
+    EXPECT_EQ(m[1], ResString(2301) + "\n" + bad + " line 2: the note count must be a whole number from 1 to 1000");
+    RunMain([&](CAerolyreDlg& dlg) {
+        EXPECT_TRUE(dlg.m_tuningChoice.bGuides);
+        EXPECT_TRUE(dlg.m_tuningChoice.bQuantise);
+        EXPECT_EQ(dlg.m_tuningChoice.strScale, scl);
+        EXPECT_EQ(dlg.m_tuningChoice.strKbm, "");
+        EXPECT_EQ(dlg.m_tuningChoice.dReference, 300.0);
+    });
 }
