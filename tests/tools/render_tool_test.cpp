@@ -132,3 +132,21 @@ TEST(RenderTool, LongRendersStreamToDiskInConstantMemory) {
     ASSERT_NE(at, std::string::npos) << r.strErr;
     EXPECT_LT(std::stol(r.strErr.substr(at + 7)), 30000) << "KiB";
 }
+
+TEST(RenderTool, QuantiseOptionsChooseTheTuning) {
+    TempDir dir;
+    const std::string gesture = Script(dir, "0,0.43,0.1,0,0\n44100,0,0,0,0\n");
+    const std::string plain = dir.Path("plain.wav"), tet = dir.Path("tet.wav"), ref = dir.Path("ref.wav");
+    ASSERT_EQ(RunTool(gesture + " " + plain, dir).nExit, 0);
+    ASSERT_EQ(RunTool("--quantise " + gesture + " " + tet, dir).nExit, 0);
+    ASSERT_EQ(RunTool("--quantise --reference 415 " + gesture + " " + ref, dir).nExit, 0);
+    EXPECT_NE(WavBytes::ReadFile(plain), WavBytes::ReadFile(tet));
+    EXPECT_NE(WavBytes::ReadFile(tet), WavBytes::ReadFile(ref));
+
+    const std::string scl = dir.Path("bad.scl");
+    std::ofstream(scl) << "desc\n3\n100.\n";
+    const ToolRun r = RunTool("--scale " + scl + " " + gesture + " " + dir.Path("s.wav"), dir);
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_EQ(r.strErr, scl + " line 4: fewer notes than the count\n");
+    EXPECT_EQ(RunTool("--reference 0 " + gesture + " " + dir.Path("s.wav"), dir).nExit, 2);
+}

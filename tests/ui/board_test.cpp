@@ -6,10 +6,15 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QKeyEvent>
 #include <chrono>
+#include <cmath>
 
 #include "app/aerolyre_dlg.h"
+#include "engine/parameter_derivation.h"
 #include "engine/performance_state.h"
+#include "engine/pitch_mapping.h"
+#include "engine/session.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace {
@@ -150,4 +155,46 @@ TEST_F(BoardFixture, ClosingWithTheThreadAlreadyGoneDoesNotSleep) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
     EXPECT_LT(ms.count(), 90);
     EXPECT_EQ(PerformanceState.bRunning.load(), 0) << "the stop request is made all the same";
+}
+
+TEST_F(BoardFixture, GuidesAppearWhereTheirNotesSoundAndTheKeysToggleThem) {
+    // The start-up mapping: range 5, x1.
+    SessionSettings s;
+    s.texts = StartupParameterTexts();
+    ASSERT_EQ(DeriveParameters(s.texts, 0, kOverCycleItemData[0]), 0u);
+    const CTuning tet = CTuning::EqualTemperament();
+    TuningChoice choice;
+    CBoardDlg board(nullptr);
+    board.m_pTuningChoice = &choice;
+    board.m_pTuning = &tet;
+    board.resize(600, 200);
+    const PitchMapping map = PitchMapping::FromState(PerformanceState);
+    const int pxC4 = static_cast<int>(std::lround(map.XForLog2Hz(std::log2(261.6256)) * 600));
+    const QRgb root = qRgb(120, 180, 255);
+    // Off: the board as it always was.
+    EXPECT_NE(board.grab().toImage().pixel(pxC4, 100), root);
+
+    auto press = [&](Qt::Key key) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(&board, &e);
+    };
+    press(Qt::Key_G);
+    EXPECT_TRUE(choice.bGuides);
+    const QImage img = board.grab().toImage();
+    EXPECT_EQ(img.pixel(pxC4, 100), root) << "C4 at x = " << pxC4;
+    EXPECT_NE(img.pixel(pxC4 + 10, 100), root);
+    // Resized, the line moves with the mapping.
+    board.resize(900, 200);
+    const int px900 = static_cast<int>(std::lround(map.XForLog2Hz(std::log2(261.6256)) * 900));
+    EXPECT_EQ(board.grab().toImage().pixel(px900, 100), root);
+
+    PerformanceState.bQuantiseOn.store(false);
+    press(Qt::Key_Q);
+    EXPECT_TRUE(choice.bQuantise);
+    EXPECT_TRUE(PerformanceState.bQuantiseOn.load());
+    press(Qt::Key_Q);
+    press(Qt::Key_G);
+    EXPECT_FALSE(choice.bQuantise);
+    EXPECT_FALSE(PerformanceState.bQuantiseOn.load());
+    EXPECT_NE(board.grab().toImage().pixel(px900, 100), root);
 }
