@@ -15,7 +15,11 @@
 
 #include "app/about_dlg.h"
 #include "app/device_dlg.h"
+#include "app/takes.h"
 #include "app/tuning_dlg.h"
+#include "engine/take_writer.h"
+#include "platform/message_service.h"
+#include <cstdio>
 #include "engine/message_box.h"
 #include "platform/wave_out.h"
 #include "board/board_dlg.h"
@@ -122,6 +126,12 @@ BOOL CAerolyreDlg::OnInitDialog() {
     SetOverCycleTopIndex(0);
 
     RestoreSettings();
+    // MIDI out as last time, or as --midi asks (MPE unless a mode was chosen before).
+    if (s_bMidiGiven && m_nMidiMode == 0) {
+        m_nMidiMode = 1;
+        m_bMidiStored = true;
+    }
+    if (m_nMidiMode != 0) SetMidiMode(m_nMidiMode);
 
     m_strAccompFile.clear();
     m_bAccompLoop = 0;
@@ -181,6 +191,22 @@ void CAerolyreDlg::OnTuningSettings() {
     m_bTuningStored = true;
 }
 
+void CAerolyreDlg::SetMidiMode(int nMode) {
+    m_nMidiMode = nMode;
+    m_bMidiStored = true;
+    if (nMode == 0) {
+        m_pMidi.reset();
+        return;
+    }
+    if (m_pMidi) return;
+    m_pMidi = std::make_unique<CMidiOut>();
+    std::string strError;
+    if (!m_pMidi->Open(strError)) {
+        LogLine("MIDI out could not be opened: " + strError);
+        m_pMidi.reset();
+    }
+}
+
 void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     const std::string strAbout = ResString(IDS_ABOUTBOX);
     if (strAbout.empty()) return;
@@ -192,6 +218,15 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     QAction* pTuning = menu.addAction(QString::fromStdString(ResString(IDS_TUNING_MENU)));
     pTuning->setObjectName("IDM_TUNING");
     QObject::connect(pTuning, &QAction::triggered, this, [this] { OnTuningSettings(); });
+    QMenu* pMidi = menu.addMenu(QString::fromStdString(ResString(IDS_MIDI_MENU)));
+    pMidi->setObjectName("IDM_MIDI");
+    const UINT aMidiTexts[] = {IDS_MIDI_OFF, IDS_MIDI_MPE, IDS_MIDI_SINGLE};
+    for (int nMode = 0; nMode < 3; ++nMode) {
+        QAction* pMode = pMidi->addAction(QString::fromStdString(ResString(aMidiTexts[nMode])));
+        pMode->setCheckable(true);
+        pMode->setChecked(m_nMidiMode == nMode);
+        QObject::connect(pMode, &QAction::triggered, this, [this, nMode] { SetMidiMode(nMode); });
+    }
     QAction* pDevice = menu.addAction(QString::fromStdString(ResString(IDS_DEVICE_MENU)));
     pDevice->setObjectName("IDM_DEVICE");
     QObject::connect(pDevice, &QAction::triggered, this, [this] { OnDeviceSettings(); });
@@ -234,6 +269,23 @@ SessionSettings CAerolyreDlg::GetSessionSettings() const {
     return s;
 }
 
+bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath) {
+    ToneData tone;
+    if (!FillToneData(tone) || !SaveToneFile(TakeTonePath(strPath), tone)) return false;
+    static const int kOverCycles[] = {1, 2, 4, 8, 16};
+    const int nTop = GetOverCycleTopIndex();
+    const int nOverCycle = nTop >= 0 && nTop < 5 ? kOverCycles[nTop] : 1;
+    const std::string strName = strPath.substr(strPath.rfind('/') + 1);
+    std::string strHeader = "aerolyre take\nrender again: aerolyre-render --tone " + TakeTonePath(strName) +
+                            " --overcycle " + std::to_string(nOverCycle) + " --buffer " +
+                            m_editBuffer->text().toStdString() + " " + strName + " OUT.wav";
+    if (GetCheck(m_checkAccomp) == 1) {
+        strHeader += "\naccompaniment: " + m_strAccompFile + ", ratio " + std::to_string(m_nAccompRatio) +
+                     (m_bAccompLoop ? ", looped" : "");
+    }
+    return take.Start(strPath, strHeader);
+}
+
 void CAerolyreDlg::OnPlay() {
     CBoardDlg board(this);
     board.m_rectPlace = m_rectBoard;
@@ -255,7 +307,22 @@ void CAerolyreDlg::OnPlay() {
     }
     settings.pQuantise = &m_tuning;
     settings.bQuantise = m_tuningChoice.bQuantise;
-    if (!StartSession(settings, askRecordPath)) return;
+    if (m_pMidi) {
+        settings.pMidiQueue = &m_pMidi->Queue();
+        settings.nMidiMode = m_nMidiMode == 2 ? 1 : 0;
+    }
+    // The take: what the audio thread plays, as a script that renders the session again.
+    CTakeWriter take;
+    const std::string strTake = s_strTakePath.empty() ? NewTakePath() : s_strTakePath;
+    if (!strTake.empty() && StartTake(take, strTake)) settings.pTakeQueue = &take.Queue();
+    if (!StartSession(settings, askRecordPath)) {
+        take.Stop();
+        std::remove(strTake.c_str());
+        std::remove(TakeTonePath(strTake).c_str());
+        return;
+    }
+    // MIDI is sent when its sample sounds: after the ring of blocks ahead of the device.
+    if (m_pMidi) m_pMidi->BeginSession(kBlockCount * PerformanceState.nBlockSamples / static_cast<double>(kSampleRate));
     board.m_pTuningChoice = &m_tuningChoice;
     board.m_pTuning = &m_tuning;
     // The audio thread renders while the board is up; when it returns the thread has ended.
@@ -263,4 +330,8 @@ void CAerolyreDlg::OnPlay() {
     m_rectBoard = board.m_rectPlace;
     // The keys may have changed the choice: keep it.
     m_bTuningStored = m_bTuningStored || m_tuningChoice.InUse();
+    if (settings.pTakeQueue != nullptr) {
+        if (!take.Stop()) LogLine("the take " + strTake + " is incomplete");
+        if (s_strTakePath.empty()) PruneTakes(TakeFolder());
+    }
 }

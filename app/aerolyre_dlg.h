@@ -6,13 +6,17 @@
 #pragma once
 
 #include <QIcon>
+#include <memory>
 #include <string>
 
 #include "engine/session.h"
 #include "engine/tuning.h"
+#include "files/tone_file.h"
 #include "filter/fir_filter.h"
+#include "platform/midi_out.h"
 #include "platform/qt/dialog.h"
 
+class CTakeWriter;
 class QCheckBox;
 class QLineEdit;
 class QListWidget;
@@ -48,6 +52,8 @@ public:
 
     // The settings a play session reads, from the controls and members.
     SessionSettings GetSessionSettings() const;
+    // The tone as a tone file holds it, from the controls and members; false without memory.
+    bool FillToneData(ToneData& tone) const;
 
     // Controls.
     QLineEdit* m_editModRatio;
@@ -99,6 +105,15 @@ public:
     TuningChoice m_tuningChoice;
     CTuning m_tuning;
     bool m_bTuningStored = false;
+    // MIDI out: 0 off, 1 MPE, 2 single channel; the ports while it is on.
+    int m_nMidiMode = 0;
+    bool m_bMidiStored = false;
+    std::unique_ptr<CMidiOut> m_pMidi;
+    void SetMidiMode(int nMode);
+    bool StartTake(CTakeWriter& take, const std::string& strPath);
+    // --midi on the command line; --take FILE.csv: the next sessions' take goes there.
+    static inline bool s_bMidiGiven = false;
+    static inline std::string s_strTakePath;
 
 protected:
     BOOL OnInitDialog() override;
@@ -110,6 +125,10 @@ private:
     void RestoreSettings();
     void SaveSettings();
 };
+
+// Saves a tone file whole (a failure leaves the file that was there); false after a failure,
+// the file error (if any) reported.
+bool SaveToneFile(const std::string& strPath, ToneData& tone);
 
 // A check box's state as Windows reports it: 0, 1 (checked) or 2 (indeterminate).
 int GetCheck(const QCheckBox* pBox);

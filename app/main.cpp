@@ -15,7 +15,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: aerolyre [--device NAME] [Qt options]\n"
+    "usage: aerolyre [--device NAME] [--midi] [--take FILE.csv] [Qt options]\n"
     "       aerolyre --list-devices\n";
 
 // Takes the program's own options out of argv (Qt reads the rest); returns an exit status when
@@ -42,6 +42,18 @@ int TakeOwnOptions(int& argc, char** argv) {
             }
             SetWaveOutDevice(strName);
             CAerolyreDlg::s_bDeviceGiven = true;
+            continue;
+        }
+        if (arg == "--midi") {
+            CAerolyreDlg::s_bMidiGiven = true;
+            continue;
+        }
+        if (arg == "--take" || arg.rfind("--take=", 0) == 0) {
+            if (arg == "--take" && i + 1 >= argc) {
+                std::fprintf(stderr, "aerolyre: --take needs a file name\n%s", kUsage);
+                return 2;
+            }
+            CAerolyreDlg::s_strTakePath = arg == "--take" ? argv[++i] : arg.substr(std::strlen("--take="));
             continue;
         }
         if (arg == "--help") {

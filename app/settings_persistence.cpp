@@ -93,6 +93,10 @@ void CAerolyreDlg::RestoreSettings() {
     if (QueryString(key.m_hKey, IDS_REG_TONE_PATH, text)) m_strTonePath = text;
     if (QueryString(key.m_hKey, IDS_REG_FIR_PATH, text)) m_strFirPath = text;
     LONG nValue = 0;
+    if (QueryDword(key.m_hKey, IDS_REG_MIDI, nValue) && nValue >= 0 && nValue <= 2) {
+        m_bMidiStored = true;
+        m_nMidiMode = nValue;
+    }
     if (QueryDword(key.m_hKey, IDS_REG_TUNING_GUIDES, nValue)) {
         m_tuningChoice.bGuides = nValue != 0;
         m_bTuningStored = true;
@@ -141,6 +145,7 @@ void CAerolyreDlg::SaveSettings() {
     SetDword(key.m_hKey, IDS_REG_BOARD_B, m_rectBoard.bottom);
     SetDword(key.m_hKey, IDS_REG_BOARD_R, m_rectBoard.right);
     if (m_bWaveDeviceStored || !m_strWaveDevice.empty()) SetString(key.m_hKey, IDS_REG_WAVE_DEVICE, m_strWaveDevice);
+    if (m_bMidiStored) SetDword(key.m_hKey, IDS_REG_MIDI, m_nMidiMode);
     if (m_bTuningStored) {
         SetDword(key.m_hKey, IDS_REG_TUNING_GUIDES, m_tuningChoice.bGuides ? 1 : 0);
         SetDword(key.m_hKey, IDS_REG_TUNING_QUANTISE, m_tuningChoice.bQuantise ? 1 : 0);

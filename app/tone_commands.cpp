@@ -21,12 +21,7 @@ void SetText(QLineEdit* p, const std::string& s) { p->setText(QString::fromStdSt
 
 }  // namespace
 
-void CAerolyreDlg::OnSaveTone() {
-    CFileDialog dlg(false, ".aly", m_strTonePath, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, kToneFilter, this);
-    if (dlg.DoModal() != IDOK) return;
-    m_strTonePath = dlg.GetPathName();
-
-    ToneData tone;
+bool CAerolyreDlg::FillToneData(ToneData& tone) const {
     tone.strRange = Text(m_editRange);
     tone.strRangeAdjust = Text(m_editRangeAdjust);
     tone.strLeftShift = Text(m_editLeftShift);
@@ -43,38 +38,48 @@ void CAerolyreDlg::OnSaveTone() {
     tone.strFirFile2 = m_strFirFile2;
     if (!tone.firFilter1.SetTaps(m_firFilter1.m_pTaps, m_firFilter1.m_nTaps) ||
         !tone.firFilter2.SetTaps(m_firFilter2.m_pTaps, m_firFilter2.m_nTaps)) {
-        AfxMessageBox(IDS_ERR_OUT_OF_MEMORY);
-        return;
+        return false;
     }
     tone.nFirDelay = m_nFirDelay;
     tone.nFirFeedback = m_nFirFeedback;
+    return true;
+}
 
+bool SaveToneFile(const std::string& strPath, ToneData& tone) {
     // Written beside the target and renamed over it only when every field is written and on the
     // disk, so a failed save never destroys the tone file that was there.
     CAtomicFileReplace replace;
     int nError = 0;
-    if (!replace.Begin(m_strTonePath, nError)) {
-        ReportFileError(CFileException(CFileException::accessDenied, nError, m_strTonePath));
-        AfxMessageBox(IDS_ERR_TONE_WRITE);
+    if (!replace.Begin(strPath, nError)) {
+        ReportFileError(CFileException(CFileException::accessDenied, nError, strPath));
+        return false;
+    }
+    CFile file;
+    CFileException e;
+    if (!file.Open(replace.TempPath().c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, &e)) {
+        ReportFileError(e);
+        return false;
+    }
+    if (!WriteToneFile(file, tone)) return false;
+    try {
+        file.Close();
+    } catch (const CFileException&) {
+        return false;
+    }
+    return replace.Commit(nError);
+}
+
+void CAerolyreDlg::OnSaveTone() {
+    CFileDialog dlg(false, ".aly", m_strTonePath, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, kToneFilter, this);
+    if (dlg.DoModal() != IDOK) return;
+    m_strTonePath = dlg.GetPathName();
+
+    ToneData tone;
+    if (!FillToneData(tone)) {
+        AfxMessageBox(IDS_ERR_OUT_OF_MEMORY);
         return;
     }
-    bool bOk = false;
-    {
-        CFile file;
-        CFileException e;
-        if (!file.Open(replace.TempPath().c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive,
-                       &e)) {
-            ReportFileError(e);
-        } else if (WriteToneFile(file, tone)) {
-            try {
-                file.Close();
-                bOk = true;
-            } catch (const CFileException&) {
-            }
-        }
-    }
-    if (bOk) bOk = replace.Commit(nError);
-    if (!bOk) AfxMessageBox(IDS_ERR_TONE_WRITE);
+    if (!SaveToneFile(m_strTonePath, tone)) AfxMessageBox(IDS_ERR_TONE_WRITE);
 }
 
 void CAerolyreDlg::OnLoadTone() {

@@ -6,7 +6,10 @@
 #include <cmath>
 #include <thread>
 
+#include "engine/midi_encoder.h"
 #include "engine/performance_state.h"
+#include "engine/pitch_mapping.h"
+#include "engine/take_writer.h"
 #include "engine/voice.h"
 #include "files/wave_stream.h"
 #include "filter/fir_stage.h"
@@ -34,14 +37,39 @@ bool Running() { return PerformanceState.bRunning.load(kAcquire) != 0; }
 struct AudioSession {
     CVoice voice;
     int nDelayPos = 0;           // the filter stage's feedback delay position
-    std::uint64_t nSample = 0;   // output samples rendered, for the sample hook
+    std::uint64_t nSample = 0;   // output samples begun, for the sample hook
+    std::uint64_t nRendered = 0; // output samples rendered
+    CMidiEncoder midi;
+    CMidiEventQueue* pMidi = nullptr;
+    CTakeQueue* pTake = nullptr;
+    VoiceInput lastInput;
+    bool bTakeStarted = false;
 };
+
+// The pointer and click fields, read once for the sample.
+VoiceInput ReadVoiceInput() {
+    const PERFORMANCESTATE& ps = PerformanceState;
+    return {ps.dPointerX.load(std::memory_order_relaxed), ps.dPointerY.load(std::memory_order_relaxed),
+            ps.dRightClickFactor.load(std::memory_order_relaxed), ps.dLeftClickFactor.load(std::memory_order_relaxed)};
+}
+
+// The take keeps the values where they change; a click factor other than 1 is a held button.
+void RecordTake(AudioSession& s, const VoiceInput& in) {
+    if (s.bTakeStarted && in == s.lastInput) return;
+    s.pTake->TryPush(TakeRow{s.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0,
+                             in.dRightClickFactor != 1.0, false});
+    s.lastInput = in;
+    s.bTakeStarted = true;
+}
 
 // One output sample; false when the session must end (the accompaniment failed).
 bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
     PERFORMANCESTATE& ps = PerformanceState;
 
-    double v = s.voice.NextSample();
+    const VoiceInput in = ReadVoiceInput();
+    if (s.pTake != nullptr) RecordTake(s, in);
+    double v = s.voice.NextSample(in);
+    if (s.pMidi != nullptr) s.midi.Process(s.nRendered, s.voice.TargetAmp(), s.voice.Amp(), s.voice.PhaseInc());
     if (ps.pFirStage1 != nullptr) v = ProcessFirStage(v, s.nDelayPos);
 
     CWaveStream* pWriter = ps.pRecordWriter;
@@ -85,6 +113,7 @@ void RenderBlocks(AudioSession& s) {
             ++s.nSample;
             if (!Running()) return;
             if (!RenderOneSample(s, pBlock[j])) return;
+            ++s.nRendered;
         }
         if (!Running()) return;
 
@@ -146,8 +175,22 @@ void AudioThreadProc(void*) {
     try {
         AudioSession session;
         session.voice.Start();
+        session.pMidi = ps.pMidiQueue;
+        session.pTake = ps.pTakeQueue;
+        if (session.pMidi != nullptr) {
+            session.midi.Init(ps.nMidiMode == 1 ? MidiMode::Single : MidiMode::Mpe, ps.nMidiBendRange,
+                              PitchMapping::FromState(ps), session.pMidi);
+            session.midi.Configure(0);
+        }
         g_blockFreed.Drain();
         RenderBlocks(session);
+        // The end of play: a sounding note ends, and the take's last row marks its length.
+        session.midi.End(session.nRendered);
+        if (session.pTake != nullptr) {
+            const VoiceInput& in = session.lastInput;
+            session.pTake->TryPush(TakeRow{session.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0,
+                                           in.dRightClickFactor != 1.0, true});
+        }
     } catch (...) {
         g_bFailed.store(true, kRelease);
     }

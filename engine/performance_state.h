@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "platform/midi_out.h"
 #include "platform/wave_format.h"
 #include "platform/wave_out_types.h"
 #include "platform/win_types.h"
@@ -18,6 +19,7 @@
 class CWaveStream;
 class CFirFilter;
 class CTuning;
+struct TakeRow;
 
 constexpr int kBlockCount = 16;           // output blocks in flight
 constexpr int kSampleRate = 44100;        // samples per second, everywhere in the instrument
@@ -66,6 +68,11 @@ struct PERFORMANCESTATE {
     const CTuning* pQuantiseTuning;
     std::atomic<bool> bQuantiseOn;
     std::atomic<double> dSoundingInc;
+    // MIDI out and the take, each fed by the audio thread when not null (set before it starts).
+    CMidiEventQueue* pMidiQueue;
+    int nMidiMode;       // 0 MPE, 1 single channel
+    int nMidiBendRange;  // semitones, single channel
+    CSpscQueue<TakeRow, 65536>* pTakeQueue;
 };
 
 // Static storage: every field is zero when the program starts.

@@ -75,6 +75,10 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
 
     ps.bRunning.store(1, kRelease);
     ps.pQuantiseTuning = settings.pQuantise;
+    ps.pMidiQueue = settings.pMidiQueue;
+    ps.nMidiMode = settings.nMidiMode;
+    ps.nMidiBendRange = settings.nMidiBendRange;
+    ps.pTakeQueue = settings.pTakeQueue;
     ps.bQuantiseOn.store(settings.pQuantise != nullptr && settings.bQuantise, std::memory_order_relaxed);
     for (WAVEHDR& hdr : ps.aWaveHdr) ZeroWaveHeader(hdr);
     ps.hWaveOut = nullptr;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/parameter_derivation.h"
+#include "engine/performance_state.h"
 #include "filter/fir_stage.h"
 #include "platform/win_types.h"
 
@@ -28,6 +29,11 @@ struct SessionSettings {
     // The tuning of the guides and the correction (null: neither in use); it outlives the session.
     const CTuning* pQuantise = nullptr;
     bool bQuantise = true;  // whether the correction acts from the start
+    // MIDI out and the take: queues the audio thread feeds (null: off); they outlive the session.
+    CMidiEventQueue* pMidiQueue = nullptr;
+    int nMidiMode = 0;        // 0 MPE, 1 single channel
+    int nMidiBendRange = 12;  // single channel
+    CSpscQueue<TakeRow, 65536>* pTakeQueue = nullptr;
 };
 
 // Asks for the recording file; false when the user cancels.

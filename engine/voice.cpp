@@ -39,10 +39,17 @@ void CVoice::Start() {
 
 double CVoice::NextSample() {
     const PERFORMANCESTATE& ps = PerformanceState;
-    const double dPointerX = ps.dPointerX.load(std::memory_order_relaxed);
-    const double dPointerY = ps.dPointerY.load(std::memory_order_relaxed);
-    const double dRightClickFactor = ps.dRightClickFactor.load(std::memory_order_relaxed);
-    const double dLeftClickFactor = ps.dLeftClickFactor.load(std::memory_order_relaxed);
+    return NextSample(VoiceInput{ps.dPointerX.load(std::memory_order_relaxed), ps.dPointerY.load(std::memory_order_relaxed),
+                                 ps.dRightClickFactor.load(std::memory_order_relaxed),
+                                 ps.dLeftClickFactor.load(std::memory_order_relaxed)});
+}
+
+double CVoice::NextSample(const VoiceInput& in) {
+    const PERFORMANCESTATE& ps = PerformanceState;
+    const double dPointerX = in.dPointerX;
+    const double dPointerY = in.dPointerY;
+    const double dRightClickFactor = in.dRightClickFactor;
+    const double dLeftClickFactor = in.dLeftClickFactor;
 
     // Pitch target: the carrier phase step per synthesis step, radians. Correction acts on the
     // pointer's pitch; the click shifts apply on top of it.
@@ -59,6 +66,7 @@ double CVoice::NextSample() {
     if (y > 0.5) y = 2 * y - 0.5;
     double dTargetAmp = 0.8 - y;
     if (dTargetAmp < 0) dTargetAmp = 0;
+    m_dTargetAmp = dTargetAmp;
 
     double s = 0.0;
     for (int k = m_nOverCycle; k >= 1; --k) {

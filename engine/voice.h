@@ -6,6 +6,15 @@
 #include "engine/cic_decimator.h"
 #include "engine/pitch_quantiser.h"
 
+// The pointer and click fields as the audio thread read them for one output sample.
+struct VoiceInput {
+    double dPointerX = 0.0;
+    double dPointerY = 1.0;
+    double dRightClickFactor = 1.0;
+    double dLeftClickFactor = 1.0;
+    bool operator==(const VoiceInput&) const = default;
+};
+
 class CVoice {
 public:
     // Start of a session: resets the state to silence and zero pitch and computes the
@@ -15,6 +24,14 @@ public:
     // The next output sample on the 16-bit scale (not clipped). Reads the pointer and click
     // fields of PerformanceState once.
     double NextSample();
+    // The same from the values given.
+    double NextSample(const VoiceInput& in);
+
+    // The state after the last sample, for MIDI: loudness target and amplitude (0 .. 0.8) and
+    // the carrier phase step per synthesis step.
+    double TargetAmp() const { return m_dTargetAmp; }
+    double Amp() const { return dAmp; }
+    double PhaseInc() const { return dPhaseInc; }
 
 private:
     // State.
@@ -25,6 +42,7 @@ private:
     double dModOut = 0.0;        // modulator output: phase offset handed to the carrier
     CCicDecimator m_decimator;
     CPitchQuantiser m_quantiser;
+    double m_dTargetAmp = 0.0;
     bool m_bQuantise = false;
 
     // Coefficients, fixed for the session.

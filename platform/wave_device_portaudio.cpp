@@ -3,11 +3,9 @@
 // counting, and a watch that notices a device that stopped for good (a JACK server that went
 // away) so that the session ends instead of waiting for blocks that never come back.
 #include <alsa/asoundlib.h>
-#include <fcntl.h>
 #include <pa_jack.h>
 #include <portaudio.h>
 #include <samplerate.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -16,6 +14,7 @@
 #include <thread>
 
 #include "platform/message_service.h"
+#include "platform/quiet_stderr.h"
 #include "platform/wave_device.h"
 
 namespace {
@@ -29,31 +28,6 @@ constexpr auto kStallLimit = std::chrono::seconds(2);
 // 121 dB of stop-band rejection for about 170 ns a sample here (0.8 % of a core at 48000 Hz);
 // the fastest sinc keeps only 80 % of the band, the best costs three times as much.
 constexpr int kResamplerQuality = SRC_SINC_MEDIUM_QUALITY;
-
-// PortAudio and the libraries below it (ALSA, JACK) print their diagnostics on stderr. The user
-// gets the program's own message and log line instead, so stderr is pointed at /dev/null while
-// they speak.
-class CQuietStderr {
-public:
-    CQuietStderr() {
-        std::fflush(stderr);
-        m_saved = ::dup(STDERR_FILENO);
-        const int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (m_saved >= 0 && devnull >= 0) ::dup2(devnull, STDERR_FILENO);
-        if (devnull >= 0) ::close(devnull);
-    }
-    ~CQuietStderr() {
-        if (m_saved >= 0) {
-            ::dup2(m_saved, STDERR_FILENO);
-            ::close(m_saved);
-        }
-    }
-    CQuietStderr(const CQuietStderr&) = delete;
-    CQuietStderr& operator=(const CQuietStderr&) = delete;
-
-private:
-    int m_saved = -1;
-};
 
 void SilentAlsaError(const char*, int, const char*, int, const char*, ...) {}
 

@@ -7,6 +7,11 @@ constexpr unsigned IDS_ABOUTBOX = 101;
 constexpr unsigned IDS_DEVICE_MENU = 102;
 // Background menu entry for the note guide and pitch correction dialog.
 constexpr unsigned IDS_TUNING_MENU = 103;
+// Background menu: MIDI out and its modes.
+constexpr unsigned IDS_MIDI_MENU = 104;
+constexpr unsigned IDS_MIDI_OFF = 105;
+constexpr unsigned IDS_MIDI_MPE = 106;
+constexpr unsigned IDS_MIDI_SINGLE = 107;
 
 // Registry key and value names.
 constexpr unsigned IDS_REG_SUBKEY = 200;
@@ -30,6 +35,7 @@ constexpr unsigned IDS_REG_TUNING_QUANTISE = 232;
 constexpr unsigned IDS_REG_TUNING_SCALE = 233;
 constexpr unsigned IDS_REG_TUNING_KBM = 234;
 constexpr unsigned IDS_REG_TUNING_REFERENCE = 235;
+constexpr unsigned IDS_REG_MIDI = 236;
 
 // Messages of the play command and the parameter derivation.
 constexpr unsigned IDS_ERR_BUFFER = 1000;

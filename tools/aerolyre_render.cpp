@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "engine/performance_state.h"
 #include "engine/session.h"
 #include "engine/tuning.h"
+#include "files/midi_file.h"
 #include "files/tone_file.h"
 #include "files/wave_file.h"
 #include "platform/atomic_file.h"
@@ -43,7 +45,9 @@ const char kUsage[] =
     "  --quantise            draw held notes onto 12-TET (A4 = 440 Hz unless --reference)\n"
     "  --scale FILE.scl      draw held notes onto a Scala scale (implies --quantise)\n"
     "  --kbm FILE.kbm        the scale's keyboard mapping\n"
-    "  --reference HZ        frequency of degree 0 (of A4 in 12-TET)\n";
+    "  --reference HZ        frequency of degree 0 (of A4 in 12-TET)\n"
+    "  --midi OUT.mid        also write the MIDI the live port would send (Standard MIDI File)\n"
+    "  --midi-mode MODE      mpe (default) or single\n";
 
 struct Options {
     std::string strTone;
@@ -60,6 +64,8 @@ struct Options {
     std::string strScale;
     std::string strKbm;
     double dReference = 0.0;
+    std::string strMidi;
+    int nMidiMode = 0;
     std::string strGesture;
     std::string strOut;
 };
@@ -107,6 +113,11 @@ bool ParseOptions(int argc, char** argv, Options& o) {
         } else if (a == "--scale") {
             if (!value(o.strScale)) return false;
             o.bQuantise = true;
+        } else if (a == "--midi") {
+            if (!value(o.strMidi)) return false;
+        } else if (a == "--midi-mode") {
+            if (!value(v) || (v != "mpe" && v != "single")) return false;
+            o.nMidiMode = v == "mpe" ? 0 : 1;
         } else if (a == "--kbm") {
             if (!value(o.strKbm)) return false;
         } else if (a == "--reference") {
@@ -291,6 +302,18 @@ int main(int argc, char** argv) {
         s.pQuantise = &tuning;
     }
 
+    // MIDI events leave the audio thread through the queue; taken from it after every block.
+    auto pMidiQueue = std::make_unique<CMidiEventQueue>();
+    std::vector<MidiEvent> midi;
+    auto drainMidi = [&] {
+        MidiEvent e;
+        while (pMidiQueue->TryPop(e)) midi.push_back(e);
+    };
+    if (!o.strMidi.empty()) {
+        s.pMidiQueue = pMidiQueue.get();
+        s.nMidiMode = o.nMidiMode;
+    }
+
     COutputWav out;
     if (!out.Open(o.strOut)) return kExitRefused;
     const bool bStarted = RenderSession(
@@ -299,8 +322,19 @@ int main(int argc, char** argv) {
             strPath = o.strRecord;
             return true;
         },
-        [&out](const std::int16_t* p, std::size_t n) { return out.Append(p, n); });
+        [&](const std::int16_t* p, std::size_t n) {
+            drainMidi();
+            return out.Append(p, n);
+        });
     if (!bStarted) return kExitRefused;
     if (!out.Finish(o.strOut)) return kExitRefused;
+    if (!o.strMidi.empty()) {
+        drainMidi();
+        int nError = 0;
+        if (!WriteStandardMidiFile(o.strMidi, midi, nError)) {
+            ReportFileError(CFileException(CFileException::accessDenied, nError, o.strMidi));
+            return kExitRefused;
+        }
+    }
     return nMessages == 0 ? 0 : kExitRefused;
 }

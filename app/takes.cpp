@@ -1,0 +1,59 @@
+// Take files: names, folder, pruning.
+#include "app/takes.h"
+
+#include <algorithm>
+#include <ctime>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+std::string TakeFolder() {
+    std::string base;
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x != nullptr && *x != '\0') {
+        base = x;
+    } else if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') {
+        base = std::string(h) + "/.local/share";
+    } else {
+        base = ".";
+    }
+    return base + "/aerolyre/takes";
+}
+
+std::string NewTakePath() {
+    const std::string folder = TakeFolder();
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) return {};
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char name[64];
+    std::strftime(name, sizeof name, "%Y-%m-%d_%H-%M-%S", &tm);
+    std::string path = folder + "/" + name + ".csv";
+    for (int n = 2; fs::exists(path, ec); ++n) path = folder + "/" + name + "-" + std::to_string(n) + ".csv";
+    return path;
+}
+
+std::string TakeTonePath(const std::string& strScript) {
+    const std::size_t dot = strScript.rfind('.');
+    const std::size_t slash = strScript.rfind('/');
+    const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? strScript.substr(0, dot) : strScript;
+    return stem + ".aly";
+}
+
+void PruneTakes(const std::string& strFolder, int nKeep) {
+    std::error_code ec;
+    std::vector<fs::path> scripts;
+    for (const fs::directory_entry& e : fs::directory_iterator(strFolder, ec)) {
+        if (e.path().extension() == ".csv" && e.is_regular_file(ec)) scripts.push_back(e.path());
+    }
+    if (static_cast<int>(scripts.size()) <= nKeep) return;
+    // Date-and-time names sort in time order.
+    std::sort(scripts.begin(), scripts.end());
+    for (std::size_t i = 0; i + nKeep < scripts.size(); ++i) {
+        fs::remove(scripts[i], ec);
+        fs::remove(TakeTonePath(scripts[i].string()), ec);
+    }
+}

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# End to end: MIDI out and takes. With a JACK server of the test's own, the program is started
+# with --midi and --take; jack_midi_dump listens on its virtual port while the board plays a short
+# gesture through the capture device. Checks the MPE set-up, a note on channel 2 and its end, and
+# that the take, rendered with its tone and over-cycle, gives the captured sound sample for sample.
+#
+#   midi_take_e2e.sh AEROLYRE AEROLYRE_RENDER
+set -euo pipefail
+aerolyre=$1
+render=$2
+source "$(dirname "$0")/e2e_lib.sh"
+
+export JACK_DEFAULT_SERVER=aerolyre-midi-$$
+export JACK_NO_AUDIO_RESERVATION=1
+jackd_pid=""
+dump_pid=""
+stop_all() {
+    [ -n "$dump_pid" ] && kill "$dump_pid" 2>/dev/null
+    cleanup
+    [ -n "$jackd_pid" ] && kill "$jackd_pid" 2>/dev/null && wait "$jackd_pid" 2>/dev/null
+    return 0
+}
+trap stop_all EXIT
+jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+jackd_pid=$!
+jack_wait -w -t 10 >/dev/null 2>&1 || { echo "FAIL: the JACK server did not start"; exit 1; }
+
+take=$work/take.csv
+start_program "$aerolyre" --midi --take "$take"
+for _ in $(seq 50); do jack_lsp 2>/dev/null | grep -qx 'aerolyre-midi:aerolyre' && break; sleep 0.1; done
+jack_lsp 2>/dev/null | grep -qx 'aerolyre-midi:aerolyre' || { echo "FAIL: no JACK MIDI port aerolyre"; jack_lsp; exit 1; }
+jack_midi_dump dump >"$work/midi.txt" 2>/dev/null &
+dump_pid=$!
+for _ in $(seq 50); do jack_lsp 2>/dev/null | grep -q '^dump:' && break; sleep 0.1; done
+jack_connect aerolyre-midi:aerolyre "$(jack_lsp 2>/dev/null | grep '^dump:' | head -1)"
+
+click_du 165 290
+board=$(wait_window '演奏盤')
+geometry "$board"
+sleep 0.4
+xdotool mousemove $((X + WIDTH / 2)) $((Y + 10))
+sleep 0.6
+xdotool mousedown 1
+sleep 0.4
+xdotool mouseup 1
+xdotool mousemove $((X + WIDTH * 6 / 10)) $((Y + 20))
+sleep 0.4
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 1))
+sleep 0.6
+xdotool key Escape
+for _ in $(seq 50); do xdotool search --name '演奏盤' >/dev/null 2>&1 || break; sleep 0.1; done
+sleep 0.5
+end_program
+kill "$dump_pid" 2>/dev/null || true
+wait "$dump_pid" 2>/dev/null || true
+dump_pid=""
+
+grep -qi 'b0 65 00' "$work/midi.txt" && grep -qi 'b0 64 06' "$work/midi.txt" && grep -qi 'b0 06 0f' "$work/midi.txt" ||
+    { echo "FAIL: no MPE configuration"; head -20 "$work/midi.txt"; exit 1; }
+grep -qi 'b1 06 30' "$work/midi.txt" || { echo "FAIL: no ±48 bend range on channel 2"; exit 1; }
+grep -qiE ' 91 [0-9a-f]{2} [0-9a-f]{2}' "$work/midi.txt" || { echo "FAIL: no note on channel 2"; exit 1; }
+grep -qiE ' 81 [0-9a-f]{2} 00' "$work/midi.txt" || { echo "FAIL: the note did not end"; exit 1; }
+grep -qiE ' e1 ' "$work/midi.txt" && grep -qiE ' d1 ' "$work/midi.txt" || { echo "FAIL: no bend or pressure"; exit 1; }
+echo "MIDI: $(grep -c . "$work/midi.txt") events"
+
+# The take renders what was played.
+[ -s "$take" ] && [ -s "${take%.csv}.aly" ] || { echo "FAIL: no take beside $take"; ls -la "$work"; exit 1; }
+overcycle=$(grep -o -- '--overcycle [0-9]*' "$take" | head -1 | cut -d' ' -f2)
+"$render" --tone "${take%.csv}.aly" --overcycle "$overcycle" --buffer 400 "$take" "$work/rendered.wav"
+cmp -n 44 "$work/rendered.wav" "$work/capture.wav" >/dev/null 2>&1 || true
+played=$(( $(stat -c %s "$work/capture.wav") - 44 ))
+rendered=$(( $(stat -c %s "$work/rendered.wav") - 44 ))
+[ "$played" -gt 40000 ] && [ "$played" -le "$rendered" ] || { echo "FAIL: played $played bytes, rendered $rendered"; exit 1; }
+cmp -n "$played" <(tail -c +45 "$work/capture.wav") <(tail -c +45 "$work/rendered.wav") ||
+    { echo "FAIL: the take's render differs from the capture"; exit 1; }
+echo "the take renders the captured $((played / 2)) samples exactly (render: $((rendered / 2)))"
