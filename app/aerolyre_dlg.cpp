@@ -15,7 +15,7 @@
 
 #include "app/about_dlg.h"
 #include "app/device_dlg.h"
-#include "app/takes.h"
+#include "files/takes.h"
 #include "app/tuning_dlg.h"
 #include "engine/take_writer.h"
 #include "platform/message_service.h"

@@ -1,5 +1,5 @@
 // Take files: names, folder, pruning.
-#include "app/takes.h"
+#include "files/takes.h"
 
 #include <algorithm>
 #include <ctime>
