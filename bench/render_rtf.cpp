@@ -1,5 +1,5 @@
-// Real-time factor of a whole render (audio seconds per CPU second of the process, all threads
-// counted): the voice, the filter stage, the accompaniment reader and the recording writer with
+// Real-time factor of a whole render: CPU seconds of the process (all threads counted) per second
+// of audio, so below 1 is faster than real time: the voice, the filter stage, the accompaniment reader and the recording writer with
 // their I/O threads, on the render tool's immediate device.
 //
 //   aerolyre_render_rtf [SECONDS]
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     const Config configs[] = {{"start-up tone, x1", 0, false},
                               {"start-up tone, x16", 4, false},
                               {"x16, two 44100-tap filters, feedback, accompaniment, recording", 4, true}};
-    std::printf("%-66s %10s %10s %10s\n", "render (median of 3)", "audio s", "CPU s", "RTF");
+    std::printf("%-66s %10s %10s %10s %10s\n", "render (median of 3)", "audio s", "CPU s", "RTF", "speed");
     for (const Config& c : configs) {
         SessionSettings s;
         s.texts = StartupParameterTexts();
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
             cpu.push_back(dCpu);
         }
         std::sort(cpu.begin(), cpu.end());
-        std::printf("%-66s %10.1f %10.3f %10.1f\n", c.name, dSeconds, cpu[1], dSeconds / cpu[1]);
+        std::printf("%-66s %10.1f %10.3f %10.4f %9.1fx\n", c.name, dSeconds, cpu[1], cpu[1] / dSeconds, dSeconds / cpu[1]);
     }
     std::filesystem::remove_all(dir);
     return 0;

@@ -6,7 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
+#include <cerrno>
+#include <unistd.h>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +29,7 @@
 #include "platform/file.h"
 #include "platform/message_service.h"
 #include "res/resource.h"
+#include "res/string_table.h"
 #include "tools/gesture_script.h"
 #include "tools/render_session.h"
 
@@ -32,6 +39,11 @@ constexpr int kExitRefused = 2;
 
 const char kUsage[] =
     "usage: aerolyre-render [OPTIONS] GESTURE.csv OUT.wav\n"
+    "Renders a gesture script (lines sample,x,y,left,right) through the instrument to a 16-bit\n"
+    "mono 44100 Hz WAV file. '-' reads the script from standard input or writes the WAV to\n"
+    "standard output. Options take their value as --name VALUE or --name=VALUE.\n"
+    "  --help                this text\n"
+    "  --version             the version\n"
     "  --tone FILE.aly       tone file (default: the start-up tone)\n"
     "  --buffer TEXT         buffer setting in bytes (default 400)\n"
     "  --overcycle N         1, 2, 4, 8 or 16 (default 1)\n"
@@ -70,71 +82,132 @@ struct Options {
     std::string strOut;
 };
 
-bool ParseOptions(int argc, char** argv, Options& o) {
+// What the command line asks for: a render, the help or the version, or a refusal with its
+// reason.
+enum class Request { Render, Help, Version, Refused };
+
+Request ParseOptions(int argc, char** argv, Options& o, std::string& strError) {
     std::vector<std::string> positional;
+    bool bOptions = true;
     for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
+        std::string a = argv[i];
+        if (!bOptions || a == "-" || a.rfind("--", 0) != 0) {
+            positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            bOptions = false;
+            continue;
+        }
+        // GNU style: --name=value or --name value.
+        std::optional<std::string> inlineValue;
+        if (const std::size_t eq = a.find('='); eq != std::string::npos) {
+            inlineValue = a.substr(eq + 1);
+            a = a.substr(0, eq);
+        }
         auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
+            if (inlineValue) {
+                out = *inlineValue;
+                return true;
+            }
+            if (i + 1 >= argc) {
+                strError = "option '" + a + "' needs a value";
+                return false;
+            }
             out = argv[++i];
             return true;
         };
+        auto flag = [&](bool& b) {
+            if (inlineValue) {
+                strError = "option '" + a + "' takes no value";
+                return false;
+            }
+            b = true;
+            return true;
+        };
+        auto invalid = [&](const std::string& v, const char* what) {
+            strError = "invalid value '" + v + "' for " + a + " (" + what + ")";
+            return Request::Refused;
+        };
         std::string v;
-        if (a == "--tone") {
-            if (!value(o.strTone)) return false;
+        bool bHelp = false, bVersion = false;
+        if (a == "--help") {
+            if (!flag(bHelp)) return Request::Refused;
+            return Request::Help;
+        } else if (a == "--version") {
+            if (!flag(bVersion)) return Request::Refused;
+            return Request::Version;
+        } else if (a == "--tone") {
+            if (!value(o.strTone)) return Request::Refused;
         } else if (a == "--buffer") {
-            if (!value(o.strBuffer)) return false;
+            if (!value(o.strBuffer)) return Request::Refused;
         } else if (a == "--cache") {
-            if (!value(o.strCache)) return false;
+            if (!value(o.strCache)) return Request::Refused;
         } else if (a == "--overcycle") {
-            if (!value(v)) return false;
+            if (!value(v)) return Request::Refused;
             const char* kNames[] = {"1", "2", "4", "8", "16"};
             o.nOverCycleIndex = -1;
             for (int k = 0; k < 5; ++k) {
                 if (v == kNames[k]) o.nOverCycleIndex = k;
             }
-            if (o.nOverCycleIndex < 0) return false;
+            if (o.nOverCycleIndex < 0) return invalid(v, "1, 2, 4, 8 or 16");
         } else if (a == "--accomp") {
-            if (!value(o.strAccomp)) return false;
+            if (!value(o.strAccomp)) return Request::Refused;
         } else if (a == "--accomp-ratio") {
-            if (!value(v) || v.empty() || v.find_first_not_of("0123456789") != std::string::npos) return false;
+            if (!value(v)) return Request::Refused;
+            if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos || AtoiSaturating(v) > 100) {
+                return invalid(v, "0 to 100");
+            }
             o.nAccompRatio = AtoiSaturating(v);
-            if (o.nAccompRatio > 100) return false;
         } else if (a == "--accomp-loop") {
-            o.bAccompLoop = true;
+            if (!flag(o.bAccompLoop)) return Request::Refused;
         } else if (a == "--record") {
-            if (!value(o.strRecord)) return false;
+            if (!value(o.strRecord)) return Request::Refused;
         } else if (a == "--record-float") {
-            o.bRecordFloat = true;
+            if (!flag(o.bRecordFloat)) return Request::Refused;
         } else if (a == "--record-accomp") {
-            o.bRecordAccomp = true;
+            if (!flag(o.bRecordAccomp)) return Request::Refused;
         } else if (a == "--quantise") {
-            o.bQuantise = true;
+            if (!flag(o.bQuantise)) return Request::Refused;
         } else if (a == "--scale") {
-            if (!value(o.strScale)) return false;
+            if (!value(o.strScale)) return Request::Refused;
             o.bQuantise = true;
-        } else if (a == "--midi") {
-            if (!value(o.strMidi)) return false;
-        } else if (a == "--midi-mode") {
-            if (!value(v) || (v != "mpe" && v != "single")) return false;
-            o.nMidiMode = v == "mpe" ? 0 : 1;
         } else if (a == "--kbm") {
-            if (!value(o.strKbm)) return false;
+            if (!value(o.strKbm)) return Request::Refused;
         } else if (a == "--reference") {
-            if (!value(v)) return false;
+            if (!value(v)) return Request::Refused;
             char* end = nullptr;
             o.dReference = std::strtod(v.c_str(), &end);
-            if (v.empty() || *end != '\0' || !(o.dReference >= 1.0 && o.dReference <= 20000.0)) return false;
-        } else if (a.rfind("--", 0) == 0) {
-            return false;
+            if (v.empty() || *end != '\0' || !(o.dReference >= 1.0 && o.dReference <= 20000.0)) {
+                return invalid(v, "a frequency from 1 to 20000 Hz");
+            }
+        } else if (a == "--midi") {
+            if (!value(o.strMidi)) return Request::Refused;
+        } else if (a == "--midi-mode") {
+            if (!value(v)) return Request::Refused;
+            if (v != "mpe" && v != "single") return invalid(v, "mpe or single");
+            o.nMidiMode = v == "mpe" ? 0 : 1;
         } else {
-            positional.push_back(a);
+            strError = "unknown option '" + a + "'";
+            return Request::Refused;
         }
     }
-    if (positional.size() != 2) return false;
+    if (positional.size() != 2) {
+        strError = positional.size() < 2 ? "a gesture script and an output file are needed"
+                                         : "too many file names: '" + positional[2] + "'";
+        return Request::Refused;
+    }
     o.strGesture = positional[0];
     o.strOut = positional[1];
-    return true;
+    return Request::Render;
+}
+
+// Whether two names reach one file (the same file, or the same name for one not made yet).
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty() || a == "-" || b == "-") return false;
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) return true;
+    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
 }
 
 void SetStartupTone(ToneData& tone) {
@@ -151,9 +224,14 @@ void SetStartupTone(ToneData& tone) {
 
 bool LoadTone(const std::string& strPath, ToneData& tone) {
     CFile file;
-    if (!file.Open(strPath.c_str(), CFile::modeRead | CFile::shareExclusive) ||
-        ReadToneFile(file, tone) != kToneFieldCount) {
-        AfxMessageBox(IDS_ERR_TONE_READ);
+    CFileException e;
+    if (!file.Open(strPath.c_str(), CFile::modeRead | CFile::shareExclusive, &e)) {
+        ReportFileError(e);
+        AfxMessageBox(strPath + ": " + ResString(IDS_ERR_TONE_READ));
+        return false;
+    }
+    if (ReadToneFile(file, tone) != kToneFieldCount) {
+        AfxMessageBox(strPath + ": " + ResString(IDS_ERR_TONE_READ));
         return false;
     }
     return true;
@@ -163,6 +241,19 @@ bool LoadTone(const std::string& strPath, ToneData& tone) {
 // once the whole render is on the disk, so a failed render leaves an earlier OUT as it was.
 class COutputWav {
 public:
+    // Standard output: the header says nSamples up front, as nothing can be patched later.
+    bool OpenStdout(std::uint64_t nSamples) {
+        m_bStdout = true;
+        unsigned char h[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
+                               1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 16, 0, 'd', 'a', 't', 'a'};
+        const auto nData = static_cast<std::uint32_t>(2 * nSamples);
+        for (int i = 0; i < 4; ++i) {
+            h[4 + i] = static_cast<unsigned char>((nData + 36) >> (8 * i));
+            h[40 + i] = static_cast<unsigned char>(nData >> (8 * i));
+        }
+        return WriteStdout(h, sizeof h);
+    }
+
     bool Open(const std::string& strPath) {
         int nError = 0;
         CFileException e;
@@ -184,6 +275,7 @@ public:
 
     // On the audio thread of the render; false after a write error (the render then stops).
     bool Append(const std::int16_t* pSamples, std::size_t nCount) {
+        if (m_bStdout) return WriteStdout(pSamples, nCount * sizeof(std::int16_t));
         try {
             m_file.Write(pSamples, static_cast<UINT>(nCount * sizeof(std::int16_t)));
             return true;
@@ -195,6 +287,11 @@ public:
     }
 
     bool Finish(const std::string& strPath) {
+        if (m_bStdout) {
+            if (std::fflush(stdout) == 0 && !m_bFailed) return true;
+            std::fprintf(stderr, "standard output: %s\n", std::strerror(m_nStdoutError != 0 ? m_nStdoutError : EIO));
+            return false;
+        }
         int nError = 0;
         try {
             if (!m_bFailed) {
@@ -213,10 +310,49 @@ public:
     }
 
 private:
+    bool WriteStdout(const void* p, std::size_t n) {
+        if (std::fwrite(p, 1, n, stdout) == n) return true;
+        m_nStdoutError = errno;
+        m_bFailed = true;
+        return false;
+    }
+
     CAtomicFileReplace m_replace;
     CFile m_file;
     CFileException m_error;
     bool m_bFailed = false;
+    bool m_bStdout = false;
+    int m_nStdoutError = 0;
+};
+
+// A progress line on the terminal, for renders of more than a few seconds and only when both
+// standard output and standard error are terminals; erased at the end.
+class CProgress {
+public:
+    static constexpr std::uint64_t kMinSamples = 5 * 44100;
+
+    explicit CProgress(std::uint64_t nTotal)
+        : m_nTotal(nTotal), m_bShow(nTotal > kMinSamples && ::isatty(STDOUT_FILENO) && ::isatty(STDERR_FILENO)) {}
+    ~CProgress() {
+        if (m_bShown) std::fprintf(stderr, "\r\033[K");
+    }
+    void Add(std::size_t nSamples) {
+        m_nDone += nSamples;
+        if (!m_bShow) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (m_bShown && now - m_last < std::chrono::milliseconds(500)) return;
+        m_last = now;
+        m_bShown = true;
+        std::fprintf(stderr, "\rrendering %3d%% (%.1f s of %.1f s)", static_cast<int>(100 * m_nDone / m_nTotal),
+                     m_nDone / 44100.0, m_nTotal / 44100.0);
+    }
+
+private:
+    std::uint64_t m_nTotal;
+    std::uint64_t m_nDone = 0;
+    bool m_bShow;
+    bool m_bShown = false;
+    std::chrono::steady_clock::time_point m_last;
 };
 
 // The most samples a 16-bit WAV can describe: its RIFF size, 36 + data bytes, is 32 bits.
@@ -235,17 +371,39 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 
     Options o;
-    if (!ParseOptions(argc, argv, o)) {
-        std::fputs(kUsage, stderr);
-        return kExitRefused;
+    std::string strError;
+    switch (ParseOptions(argc, argv, o, strError)) {
+        case Request::Help:
+            std::fputs(kUsage, stdout);
+            return 0;
+        case Request::Version:
+            std::printf("aerolyre-render %s\n", AEROLYRE_VERSION);
+            return 0;
+        case Request::Refused:
+            std::fprintf(stderr, "aerolyre-render: %s\nTry 'aerolyre-render --help'.\n", strError.c_str());
+            return kExitRefused;
+        case Request::Render:
+            break;
+    }
+    // The recording must not land on a file the render reads or writes.
+    for (const auto& [other, what] : {std::pair{o.strGesture, "the gesture script"}, {o.strOut, "the output"},
+                                      {o.strAccomp, "the accompaniment"}, {o.strTone, "the tone file"},
+                                      {o.strMidi, "the MIDI file"}}) {
+        if (SameFile(o.strRecord, other)) {
+            std::fprintf(stderr, "aerolyre-render: --record %s would overwrite %s\n", o.strRecord.c_str(), what);
+            return kExitRefused;
+        }
     }
 
-    std::ifstream script(o.strGesture);
-    std::string strError;
-    if (!script) {
-        std::fprintf(stderr, "%s: cannot be read\n", o.strGesture.c_str());
-        return kExitRefused;
+    std::ifstream scriptFile;
+    if (o.strGesture != "-") {
+        scriptFile.open(o.strGesture);
+        if (!scriptFile) {
+            std::fprintf(stderr, "%s: cannot be read\n", o.strGesture.c_str());
+            return kExitRefused;
+        }
     }
+    std::istream& script = o.strGesture == "-" ? std::cin : scriptFile;
     std::vector<GestureRow> rows;
     if (!ParseGestureScript(script, rows, strError)) {
         std::fprintf(stderr, "%s: %s\n", o.strGesture.c_str(), strError.c_str());
@@ -315,7 +473,10 @@ int main(int argc, char** argv) {
     }
 
     COutputWav out;
-    if (!out.Open(o.strOut)) return kExitRefused;
+    // Blocks of no samples render nothing at all.
+    const std::uint64_t nExpected = AtoiSaturating(o.strBuffer) / 2 > 0 ? rows.back().nSample : 0;
+    if (!(o.strOut == "-" ? out.OpenStdout(nExpected) : out.Open(o.strOut))) return kExitRefused;
+    CProgress progress(rows.back().nSample);
     const bool bStarted = RenderSession(
         s, rows,
         [&o](std::string& strPath) {
@@ -324,6 +485,7 @@ int main(int argc, char** argv) {
         },
         [&](const std::int16_t* p, std::size_t n) {
             drainMidi();
+            progress.Add(n);
             return out.Append(p, n);
         });
     if (!bStarted) return kExitRefused;

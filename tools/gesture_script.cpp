@@ -35,14 +35,29 @@ std::string Trim(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
+bool IsHeader(const std::string& line) {
+    std::string compact;
+    for (char c : line) {
+        if (c != ' ' && c != '\t') compact += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return compact == "sample,x,y,left,right";
+}
+
 }  // namespace
 
 bool ParseGestureScript(std::istream& in, std::vector<GestureRow>& rows, std::string& strError) {
     rows.clear();
     std::string line;
+    bool bFirst = true;
     for (int nLine = 1; std::getline(in, line); ++nLine) {
         line = Trim(line);
         if (line.empty() || line[0] == '#') continue;
+        // A spreadsheet's header line may come first.
+        if (bFirst && IsHeader(line)) {
+            bFirst = false;
+            continue;
+        }
+        bFirst = false;
         std::vector<std::string> f;
         std::stringstream ss(line);
         for (std::string field; std::getline(ss, field, ',');) f.push_back(Trim(field));

@@ -1,5 +1,6 @@
 // The render tool's gesture script: lines "sample,x,y,left,right" that set the pointer and the
-// buttons from an output sample index on. The last row only marks the end.
+// buttons from an output sample index on. The last row only marks the end. '#' starts a comment;
+// a header line "sample,x,y,left,right" may stand before the first row.
 #pragma once
 
 #include <cstdint>

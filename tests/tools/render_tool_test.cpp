@@ -150,3 +150,46 @@ TEST(RenderTool, QuantiseOptionsChooseTheTuning) {
     EXPECT_EQ(r.strErr, scl + " line 4: fewer notes than the count\n");
     EXPECT_EQ(RunTool("--reference 0 " + gesture + " " + dir.Path("s.wav"), dir).nExit, 2);
 }
+
+TEST(RenderTool, CommandLineConventions) {
+    TempDir dir;
+    const std::string gesture = Script(dir, "sample,x,y,left,right\n0,0.5,0.1,0,0\n4410,0,0,0,0\n");
+    // --help on standard output with status 0; --version.
+    EXPECT_EQ(RunTool("--help >" + dir.Path("help.txt"), dir).nExit, 0);
+    const std::vector<unsigned char> help = WavBytes::ReadFile(dir.Path("help.txt"));
+    EXPECT_EQ(std::string(help.begin(), help.begin() + std::min<std::size_t>(22, help.size())), "usage: aerolyre-render");
+    EXPECT_EQ(RunTool("--version >" + dir.Path("v.txt"), dir).nExit, 0);
+    EXPECT_EQ(WavBytes::ReadFile(dir.Path("v.txt")).size(), std::string("aerolyre-render 1.1.0\n").size());
+    // Unknown options are named; a missing value is said.
+    ToolRun r = RunTool("--fast " + gesture + " " + dir.Path("o.wav"), dir);
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_EQ(r.strErr, "aerolyre-render: unknown option '--fast'\nTry 'aerolyre-render --help'.\n");
+    r = RunTool(gesture + " " + dir.Path("o.wav") + " --tone", dir);
+    EXPECT_NE(r.strErr.find("option '--tone' needs a value"), std::string::npos) << r.strErr;
+    r = RunTool("--overcycle=3 " + gesture + " " + dir.Path("o.wav"), dir);
+    EXPECT_NE(r.strErr.find("invalid value '3' for --overcycle"), std::string::npos) << r.strErr;
+    // --opt=value and --opt value give the same; a header line is accepted.
+    ASSERT_EQ(RunTool("--overcycle=4 --buffer=200 " + gesture + " " + dir.Path("a.wav"), dir).nExit, 0);
+    ASSERT_EQ(RunTool("--overcycle 4 --buffer 200 " + gesture + " " + dir.Path("b.wav"), dir).nExit, 0);
+    EXPECT_EQ(WavBytes::ReadFile(dir.Path("a.wav")), WavBytes::ReadFile(dir.Path("b.wav")));
+    // '-' is standard input and output; '--' ends the options.
+    ASSERT_EQ(RunTool("--overcycle 4 --buffer 200 - - <" + gesture + " >" + dir.Path("c.wav"), dir).nExit, 0);
+    EXPECT_EQ(WavBytes::ReadFile(dir.Path("c.wav")), WavBytes::ReadFile(dir.Path("a.wav")));
+    std::filesystem::copy_file(gesture, dir.Path("--odd.csv"));
+    EXPECT_EQ(RunTool("-- " + dir.Path("--odd.csv") + " " + dir.Path("d.wav"), dir).nExit, 0);
+    // Errors name their files.
+    r = RunTool("--tone " + dir.Path("missing.aly") + " " + gesture + " " + dir.Path("o.wav"), dir);
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find(dir.Path("missing.aly") + ": "), std::string::npos) << r.strErr;
+    // A recording may not land on another input or output.
+    for (const std::string& target : {gesture, dir.Path("a.wav")}) {
+        const std::vector<unsigned char> before = WavBytes::ReadFile(target);
+        r = RunTool("--record " + target + " " + gesture + " " + dir.Path("a.wav"), dir);
+        EXPECT_EQ(r.nExit, 2);
+        EXPECT_NE(r.strErr.find("would overwrite"), std::string::npos) << r.strErr;
+        EXPECT_EQ(WavBytes::ReadFile(target), before);
+    }
+    // No progress line when the output is not a terminal.
+    const std::string longGesture = Script(dir, "0,0.5,0.1,0,0\n441000,0,0,0,0\n");
+    EXPECT_EQ(RunTool(longGesture + " " + dir.Path("long.wav"), dir).strErr, "");
+}
