@@ -160,7 +160,7 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
         Later([&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             ASSERT_NE(menu, nullptr);
-            if (menu == nullptr || menu->actions().size() != 4) {  // the separator and the three entries
+            if (menu == nullptr || menu->actions().size() != 5) {  // the separator and the four entries
                 ADD_FAILURE() << "not the background menu";
                 if (menu != nullptr) menu->close();
                 return;
@@ -168,7 +168,10 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
             EXPECT_TRUE(menu->actions()[0]->isSeparator());
             EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("Aerolyreのﾊﾞｰｼﾞｮﾝ情報(&A)..."));
             EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("音程ガイドと音程補正の設定(&T)..."));
-            EXPECT_EQ(menu->actions()[3]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
+            EXPECT_EQ(menu->actions()[3]->text(), QString::fromUtf8("MIDI出力(&M)"));
+            ASSERT_NE(menu->actions()[3]->menu(), nullptr);
+            EXPECT_EQ(menu->actions()[3]->menu()->actions().size(), 3) << "off, MPE, single channel";
+            EXPECT_EQ(menu->actions()[4]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
             Later([&] {
                 auto* about = ActiveModal<QDialog>();
                 ASSERT_NE(about, nullptr);
