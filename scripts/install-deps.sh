@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
-    qt6-base-dev portaudio19-dev libasound2-dev
+    qt6-base-dev qt6-translations-l10n portaudio19-dev libasound2-dev
     libsamplerate0-dev librtmidi-dev
     libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libsndfile1-dev
     sox xvfb xauth xdotool imagemagick fonts-ipafont-gothic

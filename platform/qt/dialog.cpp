@@ -1,6 +1,10 @@
 // The dialog builder and the dialog behaviour of the Windows dialog manager.
 #include "platform/qt/dialog.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
@@ -43,6 +47,16 @@ void InitDialogFramework(LoadStringProc pfnLoadString) {
     // The Windows dialog font, by its Japanese name, is IPAPGothic here: metric-compatible.
     QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), "IPAPGothic");
     QFont::insertSubstitution(QString::fromUtf8("ＭＳ ゴシック"), "IPAGothic");
+    // Qt's own dialogs and prompts (file dialogs, the overwrite question, message box buttons)
+    // speak the program's language, and every window, message boxes included, uses its font.
+    static QTranslator s_translator;
+    if (s_translator.load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&s_translator);
+    }
+    QFont font(QString::fromUtf8("ＭＳ Ｐゴシック"));
+    font.setPointSize(9);
+    QApplication::setFont(font);
 }
 
 CDialog::CDialog(const DialogTemplate& tmpl, QWidget* pParent) : QDialog(pParent), m_template(tmpl) {

@@ -43,7 +43,11 @@ std::string CFileDialog::QtFilter(const std::string& strFilter) {
         for (char& c : patterns) {
             if (c == ';') c = ' ';
         }
-        out += parts[i] + " (" + patterns + ")";
+        // A description that already shows its pattern in parentheses is whole as it stands.
+        const std::string& desc = parts[i];
+        const bool bShown = desc.size() >= patterns.size() + 2 &&
+                            desc.compare(desc.size() - patterns.size() - 2, std::string::npos, "(" + patterns + ")") == 0;
+        out += bShown ? desc : desc + " (" + patterns + ")";
     }
     return out;
 }

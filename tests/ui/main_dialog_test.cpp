@@ -1,6 +1,7 @@
 // The main dialog as the player meets it: controls, defaults, focus, enabling rules, the
 // over-cycle spin list, the system menu's About box, message box captions.
 #include "app/aerolyre_dlg.h"
+#include "platform/qt/file_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -236,4 +237,14 @@ TEST(MainDialog, ThirdStateFromAToneFileLeavesOnTheFirstClickForGood) {
         }
         dlg.reject();
     });
+}
+
+TEST(MainDialog, QtsOwnDialogsSpeakJapaneseAndFiltersShowTheirPatternOnce) {
+    // The standard dialogs' and buttons' texts come from Qt's Japanese translation.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("キャンセル"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QString::fromUtf8("アドレス:"));
+    EXPECT_EQ(CFileDialog::QtFilter("Aerolyre設定ﾌｧｲﾙ(*.aly)|*.aly||"), "Aerolyre設定ﾌｧｲﾙ(*.aly)");
+    EXPECT_EQ(CFileDialog::QtFilter("録音ﾌｧｲﾙ(wav)|*.wav||"), "録音ﾌｧｲﾙ(wav) (*.wav)");
+    // Message boxes use the dialogs' font.
+    EXPECT_EQ(QApplication::font().family(), QFont(QString::fromUtf8("ＭＳ Ｐゴシック")).family());
 }
