@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the program and the tests need.
+# Installs the Debian packages the program needs (run) or the program and every test (test, the
+# default).
 # Idempotent and non-interactive: packages already present are not touched, and apt is only
 # consulted when something is missing.
 set -euo pipefail
 
-packages=(
-    cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
-    qt6-base-dev qt6-translations-l10n portaudio19-dev libasound2-dev
-    libsamplerate0-dev librtmidi-dev
-    libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev libsndfile1-dev
-    sox xvfb xauth xdotool imagemagick fonts-ipafont-gothic
-    jackd2 jack-capture libjack-jackd2-dev time
+# What building and running the program needs (scripts/run.sh).
+run_packages=(
+    cmake ninja-build pkg-config g++
+    qt6-base-dev qt6-translations-l10n portaudio19-dev libasound2-dev libjack-jackd2-dev
+    libsamplerate0-dev librtmidi-dev libfftw3-dev fonts-ipafont-gothic
 )
+# What the tests, fuzzers, benchmarks and end-to-end runs need besides (scripts/test.sh).
+test_packages=(
+    clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
+    sox xvfb xauth xdotool imagemagick jackd2 jack-capture time
+)
+
+case "${1:-test}" in
+    run) packages=("${run_packages[@]}") ;;
+    test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+    *) echo "usage: install-deps.sh [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
-cmake --preset default >/dev/null
-cmake --build --preset default
-exec build/default/app/aerolyre "$@"
+# Only the program and the render tool: no test, benchmark or sanitizer packages or builds.
+scripts/install-deps.sh run
+cmake --preset app >/dev/null
+cmake --build --preset app --target aerolyre aerolyre-render
+exec build/app/app/aerolyre "$@"

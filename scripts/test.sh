@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 # First, so that the last lines printed are the test runner's summary.
 scripts/fuzz.sh 30
