@@ -7,19 +7,11 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/xdg.h"
+
 namespace fs = std::filesystem;
 
-std::string TakeFolder() {
-    std::string base;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x != nullptr && *x != '\0') {
-        base = x;
-    } else if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') {
-        base = std::string(h) + "/.local/share";
-    } else {
-        base = ".";
-    }
-    return base + "/aerolyre/takes";
-}
+std::string TakeFolder() { return XdgBaseDir("XDG_DATA_HOME", ".local/share") + "/aerolyre/takes"; }
 
 std::string NewTakePath() {
     const std::string folder = TakeFolder();

@@ -19,6 +19,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/message_service.h"
+#include "platform/xdg.h"
 
 namespace {
 
@@ -245,17 +246,7 @@ RegistryKey g_root{kRootName, true, false, {}, {}};
 
 const HKEY HKEY_CURRENT_USER = &g_root;
 
-std::string RegistryFilePath() {
-    std::string base;
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x != nullptr && *x != '\0') {
-        base = x;
-    } else if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') {
-        base = std::string(h) + "/.config";
-    } else {
-        base = ".";
-    }
-    return base + "/Velmora/Aerolyre/registry.reg";
-}
+std::string RegistryFilePath() { return XdgBaseDir("XDG_CONFIG_HOME", ".config") + "/Velmora/Aerolyre/registry.reg"; }
 
 LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSAM, void*, HKEY* phkResult,
                      DWORD* lpdwDisposition) {

@@ -1,11 +1,17 @@
 # Shared by the end-to-end scripts: a private X server and home, the program, and its windows.
-# Sourced; sets DISPLAY, HOME, XDG_CONFIG_HOME, AEROLYRE_WAVE_DEVICE, AEROLYRE_MESSAGE_LOG.
+# Sourced; sets DISPLAY, HOME, XDG_CONFIG_HOME, AEROLYRE_WAVE_DEVICE, AEROLYRE_MESSAGE_LOG; starts a
+# JACK server on request.
 
 work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
+jackd_pid=""
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    if [ -n "$jackd_pid" ]; then
+        kill "$jackd_pid" 2>/dev/null || true
+        wait "$jackd_pid" 2>/dev/null || true
+    fi
     # Wait for the X server to be gone: one still shutting down removes its socket files, which
     # would be the next server's if it took the same display.
     if [ -n "$xvfb_pid" ]; then
@@ -103,4 +109,32 @@ answer_file_dialog() { # TITLE_PATTERN PATH
     xdotool type --delay 10 "$2"
     xdotool key Return
     sleep 0.5
+}
+
+# A JACK server of the test's own with the dummy driver (no hardware); cleanup stops it.
+start_jack_server() { # NAME RATE PERIOD_FRAMES
+    # A server killed outright (one test does that) leaves its entry in JACK's shared-memory
+    # registry, and a few of those refuse every new server. With no server running they are stale.
+    if ! pgrep -x jackd >/dev/null 2>&1 && ! pgrep -x jackdbus >/dev/null 2>&1; then
+        rm -f /dev/shm/jack-shm-registry /dev/shm/jack-[0-9]* /dev/shm/jack_* 2>/dev/null || true
+    fi
+    export JACK_DEFAULT_SERVER=$1 JACK_NO_AUDIO_RESERVATION=1
+    jackd --no-realtime -n "$1" -d dummy -r "$2" -p "$3" >"$work/jackd.log" 2>&1 &
+    jackd_pid=$!
+    jack_wait -w -t 10 >/dev/null 2>&1 || { echo "FAIL: the JACK server did not start"; cat "$work/jackd.log"; exit 1; }
+}
+
+# Holds the pointer 0.6 s at each of three x positions (pixels from the board's left) along the
+# top row, holds the left button at the last, then moves to the bottom edge (silence).
+play_three_positions() { # X1 X2 X3
+    local x
+    for x in "$1" "$2" "$3"; do
+        xdotool mousemove $((X + x)) $((Y + 1))
+        sleep 0.6
+    done
+    xdotool mousedown 1
+    sleep 0.6
+    xdotool mouseup 1
+    xdotool mousemove $((X + $3)) $((Y + HEIGHT - 1))
+    sleep 0.6
 }

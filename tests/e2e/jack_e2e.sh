@@ -12,17 +12,7 @@ analyzer=$2
 
 source "$(dirname "$0")/e2e_lib.sh"
 
-export JACK_DEFAULT_SERVER=aerolyre-e2e-$$
-export JACK_NO_AUDIO_RESERVATION=1
-jackd_pid=""
-stop_jack() {
-    [ -n "$jackd_pid" ] && kill "$jackd_pid" 2>/dev/null && wait "$jackd_pid" 2>/dev/null || true
-    jackd_pid=""
-}
-trap 'stop_jack; cleanup' EXIT
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
-jack_wait -w -t 10 >/dev/null 2>&1 || { echo "FAIL: the JACK server did not start"; cat "$work/jackd.log"; exit 1; }
+start_jack_server "aerolyre-e2e-$$" 48000 256
 
 "$aerolyre" --list-devices >"$work/devices.txt"
 grep -qx jack "$work/devices.txt" || { echo "FAIL: --list-devices does not name jack:"; cat "$work/devices.txt"; exit 1; }
@@ -39,15 +29,7 @@ jack_capture -c 1 -b 16 --daemon -fn "$work/jack.wav" &
 capture_pid=$!
 sleep 0.8  # silence before the first move
 x1=$((WIDTH * 2 / 10)) x2=$((WIDTH * 5 / 10)) x3=$((WIDTH * 8 / 10))
-for x in $x1 $x2 $x3; do
-    xdotool mousemove $((X + x)) $((Y + 1))
-    sleep 0.6
-done
-xdotool mousedown 1
-sleep 0.6
-xdotool mouseup 1
-xdotool mousemove $((X + x3)) $((Y + HEIGHT - 1))
-sleep 0.6
+play_three_positions "$x1" "$x2" "$x3"
 kill -INT "$capture_pid"
 wait "$capture_pid" || true
 xdotool key Escape

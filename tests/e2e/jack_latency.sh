@@ -11,12 +11,7 @@ period=${4:-256}
 rate=${5:-48000}
 
 source "$(dirname "$0")/e2e_lib.sh"
-export JACK_DEFAULT_SERVER=aerolyre-latency-$$
-export JACK_NO_AUDIO_RESERVATION=1
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r "$rate" -p "$period" >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
-trap 'kill $jackd_pid 2>/dev/null; wait $jackd_pid 2>/dev/null; cleanup' EXIT
-jack_wait -w -t 10 >/dev/null 2>&1
+start_jack_server "aerolyre-latency-$$" "$rate" "$period"
 
 unset AEROLYRE_WAVE_DEVICE
 start_program "$aerolyre" --device jack

@@ -10,20 +10,9 @@ aerolyre=$1
 render=$2
 source "$(dirname "$0")/e2e_lib.sh"
 
-export JACK_DEFAULT_SERVER=aerolyre-midi-$$
-export JACK_NO_AUDIO_RESERVATION=1
-jackd_pid=""
 dump_pid=""
-stop_all() {
-    [ -n "$dump_pid" ] && kill "$dump_pid" 2>/dev/null
-    cleanup
-    [ -n "$jackd_pid" ] && kill "$jackd_pid" 2>/dev/null && wait "$jackd_pid" 2>/dev/null
-    return 0
-}
-trap stop_all EXIT
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
-jack_wait -w -t 10 >/dev/null 2>&1 || { echo "FAIL: the JACK server did not start"; exit 1; }
+trap '[ -n "$dump_pid" ] && kill "$dump_pid" 2>/dev/null; cleanup' EXIT
+start_jack_server "aerolyre-midi-$$" 48000 256
 
 take=$work/take.csv
 start_program "$aerolyre" --midi --take "$take"

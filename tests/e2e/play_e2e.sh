@@ -27,15 +27,7 @@ geometry "$board"
 # Pointer positions along the top row (1 pixel below the top edge), held about half a second.
 x1=$((WIDTH * 2 / 10)) x2=$((WIDTH * 5 / 10)) x3=$((WIDTH * 8 / 10))
 sleep 0.5  # silence before the first move
-for x in $x1 $x2 $x3; do
-    xdotool mousemove $((X + x)) $((Y + 1))
-    sleep 0.6
-done
-xdotool mousedown 1
-sleep 0.6
-xdotool mouseup 1
-xdotool mousemove $((X + x3)) $((Y + HEIGHT - 1))
-sleep 0.6
+play_three_positions "$x1" "$x2" "$x3"
 xdotool key Escape
 for _ in $(seq 50); do xdotool search --name '演奏盤' >/dev/null 2>&1 || break; sleep 0.1; done
 
