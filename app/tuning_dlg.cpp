@@ -44,7 +44,8 @@ BOOL CTuningDlg::OnInitDialog() {
     const bool bScala = !m_choice.strScale.empty();
     (bScala ? m_radioScala : m_radioTet)->setChecked(true);
     const double dDefault = bScala ? CTuning::kDefaultDegree0 : CTuning::kDefaultA4;
-    m_editReference->setText(QString::fromStdString(FormatHz(m_choice.dReference > 0 ? m_choice.dReference : dDefault)));
+    m_editReference->setText(
+        QString::fromStdString(FormatHz(m_choice.dReference > 0 ? m_choice.dReference : dDefault)));
     m_editScale->setText(QString::fromStdString(m_choice.strScale));
     m_editKbm->setText(QString::fromStdString(m_choice.strKbm));
     EnableScaleFiles();
@@ -57,18 +58,21 @@ void CTuningDlg::EnableScaleFiles() {
 }
 
 void CTuningDlg::OnChooseScale() {
-    CFileDialog dlg(true, ".scl", m_editScale->text().toStdString(), OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
-                    "Scala音階ﾌｧｲﾙ(*.scl)|*.scl||", this);
+    CFileDialog dlg(true, ".scl", m_editScale->text().toStdString(),
+                    OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, "Scala音階ﾌｧｲﾙ(*.scl)|*.scl||", this);
     if (dlg.DoModal() == IDOK) m_editScale->setText(QString::fromStdString(dlg.GetPathName()));
 }
 
 void CTuningDlg::OnChooseKbm() {
-    CFileDialog dlg(true, ".kbm", m_editKbm->text().toStdString(), OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
-                    "Scalaキーボードマップ(*.kbm)|*.kbm||", this);
+    CFileDialog dlg(true, ".kbm", m_editKbm->text().toStdString(),
+                    OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, "Scalaキーボードマップ(*.kbm)|*.kbm||",
+                    this);
     if (dlg.DoModal() == IDOK) m_editKbm->setText(QString::fromStdString(dlg.GetPathName()));
 }
 
-void CTuningDlg::OnClearKbm() { m_editKbm->clear(); }
+void CTuningDlg::OnClearKbm() {
+    m_editKbm->clear();
+}
 
 void CTuningDlg::OnOK() {
     TuningChoice choice;
@@ -94,7 +98,8 @@ void CTuningDlg::OnOK() {
         CTuning tuning;
         std::string strError;
         if (choice.strScale.empty() || !choice.Build(tuning, strError)) {
-            AfxMessageBox(ResString(IDS_ERR_TUNING_SCALE) + (strError.empty() ? "" : "\n" + strError));
+            AfxMessageBox(ResString(IDS_ERR_TUNING_SCALE) +
+                          (strError.empty() ? "" : "\n" + strError));
             return;
         }
     }

@@ -17,7 +17,7 @@ public:
     static constexpr int kMpeBendRange = 48;      // semitones, member channels
     static constexpr int kDefaultBendRange = 12;  // semitones, single channel
     static constexpr int kMaxBendRange = 24;
-    static constexpr int kControlInterval = 32;   // samples between two bend or pressure messages
+    static constexpr int kControlInterval = 32;  // samples between two bend or pressure messages
 
     // nBendRange applies to the single-channel mode (1 .. kMaxBendRange).
     void Init(MidiMode mode, int nBendRange, const PitchMapping& mapping, CMidiEventQueue* pQueue);
@@ -33,7 +33,8 @@ public:
     void End(std::uint64_t nSample);
 
 private:
-    void Send(std::uint64_t nSample, std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t nSize = 3);
+    void Send(std::uint64_t nSample, std::uint8_t a, std::uint8_t b, std::uint8_t c,
+              std::uint8_t nSize = 3);
     void Controller(std::uint64_t nSample, int nController, int nValue);
     void Rpn0(std::uint64_t nSample, int nSemitones);
     void NoteOn(std::uint64_t nSample, double dLog2Hz, double dTargetAmp);

@@ -34,7 +34,7 @@ private:
     double m_dCentre = 0.0;
     double m_dAmount = 0.0;  // 0 = free, 1 = full correction
     double m_dLast = 0.0;
-    double m_dMove = 0.0;    // octaves per second
+    double m_dMove = 0.0;  // octaves per second
     double m_kMove = 0.0;
     double m_kCentre = 0.0;
     double m_kFadeIn = 0.0;

@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cstdio>
 
-CTakeWriter::~CTakeWriter() { Stop(); }
+CTakeWriter::~CTakeWriter() {
+    Stop();
+}
 
 bool CTakeWriter::Start(const std::string& strPath, const std::string& strHeader) {
     m_pFile = std::fopen(strPath.c_str(), "w");
@@ -12,7 +14,8 @@ bool CTakeWriter::Start(const std::string& strPath, const std::string& strHeader
     std::size_t from = 0;
     while (from <= strHeader.size()) {
         const std::size_t to = strHeader.find('\n', from);
-        const std::string line = strHeader.substr(from, to == std::string::npos ? std::string::npos : to - from);
+        const std::string line =
+            strHeader.substr(from, to == std::string::npos ? std::string::npos : to - from);
         if (!line.empty()) std::fprintf(m_pFile, "# %s\n", line.c_str());
         if (to == std::string::npos) break;
         from = to + 1;
@@ -29,8 +32,9 @@ bool CTakeWriter::Drain() {
     bool bAny = false;
     while (m_queue.TryPop(row)) {
         // 17 significant digits give back the same double when read.
-        if (std::fprintf(m_pFile, "%llu,%.17g,%.17g,%d,%d\n", static_cast<unsigned long long>(row.nSample), row.dX,
-                         row.dY, row.bLeft ? 1 : 0, row.bRight ? 1 : 0) < 0) {
+        if (std::fprintf(m_pFile, "%llu,%.17g,%.17g,%d,%d\n",
+                         static_cast<unsigned long long>(row.nSample), row.dX, row.dY,
+                         row.bLeft ? 1 : 0, row.bRight ? 1 : 0) < 0) {
             m_bOk = false;
         }
         bAny = true;

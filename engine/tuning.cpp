@@ -15,7 +15,8 @@ constexpr double kHighestHz = 24000.0;
 constexpr std::size_t kMaxFileBytes = 1 << 20;  // a scale is a few hundred bytes
 
 // The meaningful lines of a Scala file ('!' starts a comment), with their line numbers.
-bool ReadLines(const std::string& strPath, std::vector<std::pair<int, std::string>>& lines, std::string& strError) {
+bool ReadLines(const std::string& strPath, std::vector<std::pair<int, std::string>>& lines,
+               std::string& strError) {
     std::ifstream in(strPath, std::ios::binary);
     if (!in) {
         strError = strPath + ": cannot be read";
@@ -60,12 +61,14 @@ bool ParsePitch(const std::string& s, double& ratio) {
     errno = 0;
     if (w.find('.') != std::string::npos) {
         const double cents = std::strtod(w.c_str(), &end);
-        if (errno != 0 || *end != '\0' || !std::isfinite(cents) || std::fabs(cents) > 1e6) return false;
+        if (errno != 0 || *end != '\0' || !std::isfinite(cents) || std::fabs(cents) > 1e6)
+            return false;
         ratio = std::exp2(cents / 1200.0);
         return true;
     }
     const std::size_t slash = w.find('/');
-    const std::string p = w.substr(0, slash), q = slash == std::string::npos ? "1" : w.substr(slash + 1);
+    const std::string p = w.substr(0, slash),
+                      q = slash == std::string::npos ? "1" : w.substr(slash + 1);
     if (p.empty() || q.empty() || p.find_first_not_of("0123456789") != std::string::npos ||
         q.find_first_not_of("0123456789") != std::string::npos) {
         return false;
@@ -79,15 +82,20 @@ bool ParsePitch(const std::string& s, double& ratio) {
 }  // namespace
 
 void CTuning::Add(double dHz, int nDegree, int nOctave) {
-    if (!(dHz >= kLowestHz && dHz <= kHighestHz) || m_notes.size() >= static_cast<std::size_t>(kMaxNotes)) return;
+    if (!(dHz >= kLowestHz && dHz <= kHighestHz) ||
+        m_notes.size() >= static_cast<std::size_t>(kMaxNotes))
+        return;
     m_notes.push_back({std::log2(dHz), nDegree, nOctave});
 }
 
 void CTuning::Finish() {
-    std::sort(m_notes.begin(), m_notes.end(), [](const TuningNote& a, const TuningNote& b) { return a.dLog2Hz < b.dLog2Hz; });
+    std::sort(m_notes.begin(), m_notes.end(),
+              [](const TuningNote& a, const TuningNote& b) { return a.dLog2Hz < b.dLog2Hz; });
     // Degrees that land on the same pitch are one note.
     m_notes.erase(std::unique(m_notes.begin(), m_notes.end(),
-                              [](const TuningNote& a, const TuningNote& b) { return b.dLog2Hz - a.dLog2Hz < 1e-9; }),
+                              [](const TuningNote& a, const TuningNote& b) {
+                                  return b.dLog2Hz - a.dLog2Hz < 1e-9;
+                              }),
                   m_notes.end());
 }
 
@@ -95,36 +103,43 @@ CTuning CTuning::EqualTemperament(double dA4) {
     CTuning t;
     t.m_bTwelveTet = true;
     t.m_nSize = 12;
-    for (int m = -12; m < 144; ++m) t.Add(dA4 * std::exp2((m - 69) / 12.0), ((m % 12) + 12) % 12, (m - (((m % 12) + 12) % 12)) / 12 - 1);
+    for (int m = -12; m < 144; ++m)
+        t.Add(dA4 * std::exp2((m - 69) / 12.0), ((m % 12) + 12) % 12,
+              (m - (((m % 12) + 12) % 12)) / 12 - 1);
     t.Finish();
     return t;
 }
 
-bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, double dReference, CTuning& tuning,
-                        std::string& strError) {
+bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, double dReference,
+                        CTuning& tuning, std::string& strError) {
     std::vector<std::pair<int, std::string>> lines;
     if (!ReadLines(strScl, lines, strError)) return false;
     auto fail = [&](const std::string& file, int nLine, const std::string& what) {
         strError = file + " line " + std::to_string(nLine) + ": " + what;
         return false;
     };
-    if (lines.size() < 2) return fail(strScl, lines.empty() ? 1 : lines.back().first + 1, "no note count");
+    if (lines.size() < 2)
+        return fail(strScl, lines.empty() ? 1 : lines.back().first + 1, "no note count");
     long nCount = 0;
     if (!ParseInt(lines[1].second, nCount) || nCount < 1 || nCount > 1000) {
         return fail(strScl, lines[1].first, "the note count must be a whole number from 1 to 1000");
     }
-    if (static_cast<long>(lines.size()) < 2 + nCount) return fail(strScl, lines.back().first + 1, "fewer notes than the count");
+    if (static_cast<long>(lines.size()) < 2 + nCount)
+        return fail(strScl, lines.back().first + 1, "fewer notes than the count");
     // r[0] = 1/1; the last pitch is the period.
     std::vector<double> r{1.0};
     for (long i = 0; i < nCount; ++i) {
         double ratio = 0;
         const auto& [nLine, text] = lines[static_cast<std::size_t>(2 + i)];
-        if (!ParsePitch(text, ratio)) return fail(strScl, nLine, "not a pitch (cents with a dot, or a ratio)");
+        if (!ParsePitch(text, ratio))
+            return fail(strScl, nLine, "not a pitch (cents with a dot, or a ratio)");
         r.push_back(ratio);
     }
     const double period = r.back();
     r.pop_back();
-    if (!(period > 1.0001)) return fail(strScl, lines[static_cast<std::size_t>(1 + nCount)].first, "the period must be above 1/1");
+    if (!(period > 1.0001))
+        return fail(strScl, lines[static_cast<std::size_t>(1 + nCount)].first,
+                    "the period must be above 1/1");
     const int N = static_cast<int>(nCount);
     auto ratioOf = [&](long d) {
         const long o = d >= 0 ? d / N : -((-d + N - 1) / N);
@@ -143,14 +158,19 @@ bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, do
     } else {
         std::vector<std::pair<int, std::string>> k;
         if (!ReadLines(strKbm, k, strError)) return false;
-        if (k.size() < 7) return fail(strKbm, k.empty() ? 1 : k.back().first + 1, "a mapping needs seven header lines");
+        if (k.size() < 7)
+            return fail(strKbm, k.empty() ? 1 : k.back().first + 1,
+                        "a mapping needs seven header lines");
         long nMap = 0, nFirst = 0, nLast = 0, nMiddle = 0, nRef = 0, nOctaveDegree = 0;
         double refHz = 0;
-        const char* what[] = {"map size", "first note", "last note", "middle note", "reference note"};
+        const char* what[] = {"map size", "first note", "last note", "middle note",
+                              "reference note"};
         long* fields[] = {&nMap, &nFirst, &nLast, &nMiddle, &nRef};
         for (int i = 0; i < 5; ++i) {
-            if (!ParseInt(k[static_cast<std::size_t>(i)].second, *fields[i]) || *fields[i] < 0 || *fields[i] > 1000) {
-                return fail(strKbm, k[static_cast<std::size_t>(i)].first, std::string("not a valid ") + what[i]);
+            if (!ParseInt(k[static_cast<std::size_t>(i)].second, *fields[i]) || *fields[i] < 0 ||
+                *fields[i] > 1000) {
+                return fail(strKbm, k[static_cast<std::size_t>(i)].first,
+                            std::string("not a valid ") + what[i]);
             }
         }
         char* end = nullptr;
@@ -166,7 +186,8 @@ bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, do
         std::vector<long> map;
         for (long i = 0; i < nMap; ++i) {
             const std::size_t at = static_cast<std::size_t>(7 + i);
-            if (at >= k.size()) return fail(strKbm, k.back().first + 1, "fewer map entries than the map size");
+            if (at >= k.size())
+                return fail(strKbm, k.back().first + 1, "fewer map entries than the map size");
             long v = 0;
             if (FirstWord(k[at].second) == "x") {
                 v = -1;
@@ -200,7 +221,8 @@ bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, do
         }
     }
     t.Finish();
-    if (t.m_notes.empty()) return fail(strKbm.empty() ? strScl : strKbm, 1, "no note falls between 8 Hz and 24 kHz");
+    if (t.m_notes.empty())
+        return fail(strKbm.empty() ? strScl : strKbm, 1, "no note falls between 8 Hz and 24 kHz");
     tuning = std::move(t);
     return true;
 }
@@ -216,7 +238,8 @@ const TuningNote& CTuning::Nearest(double dLog2Hz) const {
 
 std::string CTuning::Name(const TuningNote& note) const {
     if (m_bTwelveTet) {
-        static const char* const kNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+        static const char* const kNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                             "F#", "G",  "G#", "A",  "A#", "B"};
         return kNames[note.nDegree] + std::to_string(note.nOctave);
     }
     return std::to_string(note.nOctave) + "." + std::to_string(note.nDegree);

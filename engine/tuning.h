@@ -24,8 +24,8 @@ public:
     // A Scala scale, mapped by the .kbm when one is named ("" for none); dReference, when above 0,
     // is the frequency of degree 0 (it overrides the mapping's reference). False with a message
     // that names the file and the line.
-    static bool LoadScala(const std::string& strScl, const std::string& strKbm, double dReference, CTuning& tuning,
-                          std::string& strError);
+    static bool LoadScala(const std::string& strScl, const std::string& strKbm, double dReference,
+                          CTuning& tuning, std::string& strError);
 
     bool IsEqualTemperament() const { return m_bTwelveTet; }
     int Size() const { return m_nSize; }
@@ -49,9 +49,9 @@ private:
 struct TuningChoice {
     bool bGuides = false;
     bool bQuantise = false;
-    std::string strScale;    // .scl; empty: 12-TET
-    std::string strKbm;      // .kbm; empty: none
-    double dReference = 0;   // Hz of A4 (12-TET) or of degree 0; 0: the default
+    std::string strScale;   // .scl; empty: 12-TET
+    std::string strKbm;     // .kbm; empty: none
+    double dReference = 0;  // Hz of A4 (12-TET) or of degree 0; 0: the default
 
     bool InUse() const { return bGuides || bQuantise; }
     // The tuning it names; false with the reader's message.

@@ -22,7 +22,8 @@ void PutVarLen(std::string& out, std::uint32_t v) {
 
 std::uint64_t Tick(std::uint64_t nSample) {
     constexpr double kTicksPerSecond = kMidiTicksPerQuarter * 1e6 / kMidiTempo;
-    return static_cast<std::uint64_t>(std::llround(static_cast<double>(nSample) * kTicksPerSecond / kSampleRate));
+    return static_cast<std::uint64_t>(
+        std::llround(static_cast<double>(nSample) * kTicksPerSecond / kSampleRate));
 }
 
 }  // namespace
@@ -51,6 +52,7 @@ std::string StandardMidiFileBytes(const std::vector<MidiEvent>& events) {
     return out + track;
 }
 
-bool WriteStandardMidiFile(const std::string& strPath, const std::vector<MidiEvent>& events, int& nError) {
+bool WriteStandardMidiFile(const std::string& strPath, const std::vector<MidiEvent>& events,
+                           int& nError) {
     return ReplaceFileContent(strPath, StandardMidiFileBytes(events), nError);
 }

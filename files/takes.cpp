@@ -2,8 +2,8 @@
 #include "files/takes.h"
 
 #include <algorithm>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <vector>
 
@@ -11,7 +11,9 @@
 
 namespace fs = std::filesystem;
 
-std::string TakeFolder() { return XdgBaseDir("XDG_DATA_HOME", ".local/share") + "/aerolyre/takes"; }
+std::string TakeFolder() {
+    return XdgBaseDir("XDG_DATA_HOME", ".local/share") + "/aerolyre/takes";
+}
 
 std::string NewTakePath() {
     const std::string folder = TakeFolder();
@@ -24,14 +26,17 @@ std::string NewTakePath() {
     char name[64];
     std::strftime(name, sizeof name, "%Y-%m-%d_%H-%M-%S", &tm);
     std::string path = folder + "/" + name + ".csv";
-    for (int n = 2; fs::exists(path, ec); ++n) path = folder + "/" + name + "-" + std::to_string(n) + ".csv";
+    for (int n = 2; fs::exists(path, ec); ++n)
+        path = folder + "/" + name + "-" + std::to_string(n) + ".csv";
     return path;
 }
 
 std::string TakeTonePath(const std::string& strScript) {
     const std::size_t dot = strScript.rfind('.');
     const std::size_t slash = strScript.rfind('/');
-    const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? strScript.substr(0, dot) : strScript;
+    const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                                 ? strScript.substr(0, dot)
+                                 : strScript;
     return stem + ".aly";
 }
 

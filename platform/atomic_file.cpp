@@ -24,11 +24,13 @@ bool FsyncPath(const std::string& strPath, int nFlags) {
 
 // TARGET.XXXXXX as mkstemp names them: six letters or digits after the target's name and a dot.
 bool IsTemporaryOf(const std::string& strName, const std::string& strBase) {
-    if (strName.size() != strBase.size() + 7 || strName.compare(0, strBase.size(), strBase) != 0) return false;
+    if (strName.size() != strBase.size() + 7 || strName.compare(0, strBase.size(), strBase) != 0)
+        return false;
     if (strName[strBase.size()] != '.') return false;
     for (std::size_t i = strBase.size() + 1; i < strName.size(); ++i) {
         const char c = strName[i];
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
     }
     return true;
 }
@@ -37,8 +39,10 @@ void RemoveStaleTemporaries(const fs::path& target) {
     std::error_code ec;
     const std::string strBase = target.filename().string();
     const auto now = fs::file_time_type::clock::now();
-    for (const fs::directory_entry& e : fs::directory_iterator(target.parent_path().empty() ? "." : target.parent_path(), ec)) {
-        if (!IsTemporaryOf(e.path().filename().string(), strBase) || !e.is_regular_file(ec)) continue;
+    for (const fs::directory_entry& e :
+         fs::directory_iterator(target.parent_path().empty() ? "." : target.parent_path(), ec)) {
+        if (!IsTemporaryOf(e.path().filename().string(), strBase) || !e.is_regular_file(ec))
+            continue;
         const auto age = now - e.last_write_time(ec);
         if (!ec && age > std::chrono::seconds(kStaleTemporarySeconds)) fs::remove(e.path(), ec);
     }
@@ -110,7 +114,8 @@ bool CAtomicFileReplace::Commit(int& nError) {
     if (!FsyncPath(m_strTemp, O_RDONLY)) return fail();
     if (::chmod(m_strTemp.c_str(), m_nMode) != 0) return fail();
     // Keeping the owner needs the right to give files away; without it the saver owns the file.
-    if (m_bHadTarget && ::chown(m_strTemp.c_str(), m_nUid, m_nGid) != 0) ::chown(m_strTemp.c_str(), -1, m_nGid);
+    if (m_bHadTarget && ::chown(m_strTemp.c_str(), m_nUid, m_nGid) != 0)
+        ::chown(m_strTemp.c_str(), -1, m_nGid);
     if (std::rename(m_strTemp.c_str(), m_strTarget.c_str()) != 0) return fail();
     m_strTemp.clear();
     // The rename itself, on the disk.

@@ -8,7 +8,8 @@
 namespace {
 
 long long NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -24,7 +25,8 @@ CMidiOut::~CMidiOut() {
 }
 
 bool CMidiOut::Open(std::string& strError) {
-    const std::pair<RtMidi::Api, const char*> apis[] = {{RtMidi::LINUX_ALSA, "ALSA"}, {RtMidi::UNIX_JACK, "JACK"}};
+    const std::pair<RtMidi::Api, const char*> apis[] = {{RtMidi::LINUX_ALSA, "ALSA"},
+                                                        {RtMidi::UNIX_JACK, "JACK"}};
     for (const auto& [api, name] : apis) {
         CQuietStderr quiet;
         try {
@@ -45,7 +47,9 @@ bool CMidiOut::Open(std::string& strError) {
     return true;
 }
 
-std::vector<std::string> CMidiOut::PortApis() const { return m_apis; }
+std::vector<std::string> CMidiOut::PortApis() const {
+    return m_apis;
+}
 
 void CMidiOut::BeginSession(double dLatencySeconds) {
     m_nStartNs.store(NowNs() + static_cast<long long>(dLatencySeconds * 1e9));
@@ -62,7 +66,8 @@ void CMidiOut::Run() {
             continue;
         }
         // Sent when its sample is due to sound.
-        const long long nDue = m_nStartNs.load() + static_cast<long long>(e.nSample * 1e9 / kSampleRate);
+        const long long nDue =
+            m_nStartNs.load() + static_cast<long long>(e.nSample * 1e9 / kSampleRate);
         const long long nWait = nDue - NowNs();
         if (nWait > 0) {
             std::this_thread::sleep_for(std::chrono::nanoseconds(std::min(nWait, 1000000LL)));

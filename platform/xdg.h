@@ -7,6 +7,7 @@
 
 inline std::string XdgBaseDir(const char* pszVariable, const char* pszUnderHome) {
     if (const char* x = std::getenv(pszVariable); x != nullptr && *x != '\0') return x;
-    if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') return std::string(h) + "/" + pszUnderHome;
+    if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0')
+        return std::string(h) + "/" + pszUnderHome;
     return ".";
 }

@@ -27,10 +27,13 @@ std::vector<MidiEvent> RenderMidi(const std::vector<GestureRow>& rows, int nMode
     return events;
 }
 
-int Status(const MidiEvent& e) { return e.bytes[0]; }
+int Status(const MidiEvent& e) {
+    return e.bytes[0];
+}
 
 // The pitch, in semitones above MIDI note 0, that the last note and bend before nSample say.
-double MidiPitchAt(const std::vector<MidiEvent>& events, std::uint64_t nSample, int nRange, int nChannel) {
+double MidiPitchAt(const std::vector<MidiEvent>& events, std::uint64_t nSample, int nRange,
+                   int nChannel) {
     int nNote = -1, nBend = 8192;
     for (const MidiEvent& e : events) {
         if (e.nSample > nSample) break;
@@ -58,7 +61,8 @@ TEST(Midi, MpeSetUpNoteBendPressureAndEnd) {
     ASSERT_GE(ev.size(), 10u);
     // The zone (CC 101 0, CC 100 6, CC 6 15 on channel 1), then ±48 on the member channel.
     const std::vector<std::vector<int>> setUp = {{0xB0, 101, 0}, {0xB0, 100, 6}, {0xB0, 6, 15},
-                                                 {0xB1, 101, 0}, {0xB1, 100, 0}, {0xB1, 6, 48}, {0xB1, 38, 0}};
+                                                 {0xB1, 101, 0}, {0xB1, 100, 0}, {0xB1, 6, 48},
+                                                 {0xB1, 38, 0}};
     for (std::size_t i = 0; i < setUp.size(); ++i) {
         EXPECT_EQ(std::vector<int>(ev[i].bytes, ev[i].bytes + 3), setUp[i]) << i;
         EXPECT_EQ(ev[i].nSample, 0u);
@@ -90,13 +94,16 @@ TEST(Midi, MpeSetUpNoteBendPressureAndEnd) {
     EXPECT_GT(nPressure, 20);
     ASSERT_EQ(Status(ev.back()), 0x81);
     EXPECT_EQ(ev.back().nSample, 44100u);
-    for (std::size_t i = 1; i < ev.size(); ++i) ASSERT_LE(ev[i - 1].nSample, ev[i].nSample) << "in order";
+    for (std::size_t i = 1; i < ev.size(); ++i)
+        ASSERT_LE(ev[i - 1].nSample, ev[i].nSample) << "in order";
 }
 
 TEST(Midi, SingleChannelStartsALegatoNoteOutsideTheBendRange) {
     // A jump of about two octaves while sounding: beyond ±12.
-    const std::vector<GestureRow> rows = {{0, 0.3, 0.2, false, false}, {22050, 0.6, 0.2, false, false},
-                                          {44100, 0.6, 1.0, false, false}, {50000, 0.6, 1.0, false, false}};
+    const std::vector<GestureRow> rows = {{0, 0.3, 0.2, false, false},
+                                          {22050, 0.6, 0.2, false, false},
+                                          {44100, 0.6, 1.0, false, false},
+                                          {50000, 0.6, 1.0, false, false}};
     const std::vector<MidiEvent> ev = RenderMidi(rows, 1);
     EXPECT_EQ(std::vector<int>(ev[0].bytes, ev[0].bytes + 3), (std::vector<int>{0xB0, 101, 0}));
     EXPECT_EQ(std::vector<int>(ev[2].bytes, ev[2].bytes + 3), (std::vector<int>{0xB0, 6, 12}));
@@ -112,25 +119,27 @@ TEST(Midi, SingleChannelStartsALegatoNoteOutsideTheBendRange) {
     EXPECT_EQ(ev[offs[0]].bytes[1], ev[ons[0]].bytes[1]);
     EXPECT_NEAR(MidiPitchAt(ev, 40000, 12, 0), SemitonesAt(0.6), 0.01);
     bool bExpression = false;
-    for (const MidiEvent& e : ev) bExpression = bExpression || (Status(e) == 0xB0 && e.bytes[1] == 11);
+    for (const MidiEvent& e : ev)
+        bExpression = bExpression || (Status(e) == 0xB0 && e.bytes[1] == 11);
     EXPECT_TRUE(bExpression) << "loudness as CC 11";
 }
 
 TEST(Midi, StandardMidiFileLayoutAndTicks) {
     std::vector<MidiEvent> ev(3);
     ev[0] = {0, 3, {0x91, 60, 100}};
-    ev[1] = {44100, 3, {0xE1, 0x00, 0x40}};    // one second: 1920 ticks
-    ev[2] = {44100 + 11, 2, {0xD1, 64, 0}};    // 11 samples: 0.48 of a tick, rounds to 0
+    ev[1] = {44100, 3, {0xE1, 0x00, 0x40}};  // one second: 1920 ticks
+    ev[2] = {44100 + 11, 2, {0xD1, 64, 0}};  // 11 samples: 0.48 of a tick, rounds to 0
     const std::string f = StandardMidiFileBytes(ev);
     const std::string header("MThd\0\0\0\x06\0\0\0\x01\x03\xC0MTrk", 18);
     ASSERT_EQ(f.substr(0, 18), header);
     const std::string track = f.substr(22);
     EXPECT_EQ(static_cast<std::size_t>(static_cast<unsigned char>(f[21])), track.size());
-    const std::string expected("\0\xFF\x51\x03\x07\xA1\x20"      // tempo 500000
-                               "\0\x91\x3C\x64"                  // note on at 0
-                               "\x8F\x00\xE1\x00\x40"            // 1920 ticks later: 0x8F 0x00
-                               "\0\xD1\x40"                      // same tick
-                               "\0\xFF\x2F\0",
-                               23);
+    const std::string expected(
+        "\0\xFF\x51\x03\x07\xA1\x20"  // tempo 500000
+        "\0\x91\x3C\x64"              // note on at 0
+        "\x8F\x00\xE1\x00\x40"        // 1920 ticks later: 0x8F 0x00
+        "\0\xD1\x40"                  // same tick
+        "\0\xFF\x2F\0",
+        23);
     EXPECT_EQ(track, expected);
 }
