@@ -298,14 +298,15 @@ void CAerolyreDlg::OnPlay() {
         return true;
     };
     SessionSettings settings = GetSessionSettings();
-    // The guides' tuning is always at hand, so G and Q work on the board; unused, it changes
-    // nothing in the sound.
+    // The board always has the tuning, so G shows guides at any time; the voice follows it only
+    // when the guides or the correction were in use at the start (Q then works), so the
+    // per-sample path is as it always was otherwise.
     std::string strError;
     if (!m_tuningChoice.Build(m_tuning, strError)) {
         AfxMessageBox(ResString(IDS_ERR_TUNING_SCALE) + "\n" + strError);
         m_tuning = CTuning::EqualTemperament();
     }
-    settings.pQuantise = &m_tuning;
+    settings.pQuantise = m_tuningChoice.InUse() ? &m_tuning : nullptr;
     settings.bQuantise = m_tuningChoice.bQuantise;
     if (m_pMidi) {
         settings.pMidiQueue = &m_pMidi->Queue();

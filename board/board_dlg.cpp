@@ -172,7 +172,8 @@ void CBoardDlg::keyPressEvent(QKeyEvent* pEvent) {
             update();
             return;
         }
-        if (pEvent->key() == Qt::Key_Q && m_pTuning != nullptr) {
+        // The correction can act only in a session that follows the tuning.
+        if (pEvent->key() == Qt::Key_Q && PerformanceState.pQuantiseTuning != nullptr) {
             m_pTuningChoice->bQuantise = !m_pTuningChoice->bQuantise;
             PerformanceState.bQuantiseOn.store(m_pTuningChoice->bQuantise, std::memory_order_relaxed);
             update();

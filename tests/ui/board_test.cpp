@@ -188,6 +188,11 @@ TEST_F(BoardFixture, GuidesAppearWhereTheirNotesSoundAndTheKeysToggleThem) {
     const int px900 = static_cast<int>(std::lround(map.XForLog2Hz(std::log2(261.6256)) * 900));
     EXPECT_EQ(board.grab().toImage().pixel(px900, 100), root);
 
+    // Q acts only in a session that follows a tuning.
+    PerformanceState.pQuantiseTuning = nullptr;
+    press(Qt::Key_Q);
+    EXPECT_FALSE(choice.bQuantise);
+    PerformanceState.pQuantiseTuning = &tet;
     PerformanceState.bQuantiseOn.store(false);
     press(Qt::Key_Q);
     EXPECT_TRUE(choice.bQuantise);
@@ -197,4 +202,5 @@ TEST_F(BoardFixture, GuidesAppearWhereTheirNotesSoundAndTheKeysToggleThem) {
     EXPECT_FALSE(choice.bQuantise);
     EXPECT_FALSE(PerformanceState.bQuantiseOn.load());
     EXPECT_NE(board.grab().toImage().pixel(px900, 100), root);
+    PerformanceState.pQuantiseTuning = nullptr;
 }
