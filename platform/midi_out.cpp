@@ -34,7 +34,6 @@ bool CMidiOut::Open(std::string& strError) {
             // A virtual port counts as open once it exists; a failure throws.
             pOut->openVirtualPort("aerolyre");
             m_ports.push_back(std::move(pOut));
-            m_apis.push_back(name);
         } catch (const RtMidiError& e) {
             strError += (strError.empty() ? "" : "; ") + e.getMessage();
         }
@@ -45,10 +44,6 @@ bool CMidiOut::Open(std::string& strError) {
     }
     m_thread = std::thread([this] { Run(); });
     return true;
-}
-
-std::vector<std::string> CMidiOut::PortApis() const {
-    return m_apis;
 }
 
 void CMidiOut::BeginSession(double dLatencySeconds) {

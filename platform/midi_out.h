@@ -33,8 +33,6 @@ public:
     // Opens the ports; false when none could be opened (strError says why).
     bool Open(std::string& strError);
     bool IsOpen() const { return !m_ports.empty(); }
-    // The APIs a port is open on ("ALSA", "JACK").
-    std::vector<std::string> PortApis() const;
 
     CMidiEventQueue& Queue() { return m_queue; }
     // A session starts: its sample 0 sounds after dLatencySeconds from now.
@@ -44,7 +42,6 @@ private:
     void Run();
 
     std::vector<std::unique_ptr<RtMidiOut>> m_ports;
-    std::vector<std::string> m_apis;
     CMidiEventQueue m_queue;
     std::thread m_thread;
     std::atomic<bool> m_bStop{false};
