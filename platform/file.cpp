@@ -45,20 +45,43 @@ CFileException::Cause CauseFromErrno(int nError) {
 std::mutex g_openFilesMutex;
 std::set<std::pair<std::uint64_t, std::uint64_t>> g_openFiles;
 
+// The cause in the words of the program's own language; a system error this table lacks keeps
+// the C library's text, so no failure is ever reported without its reason.
+const char* JapaneseTextForErrno(int nError) {
+    switch (nError) {
+        case kNotRegularFile: return "通常のファイルではありません";
+        case ENOENT: return "ファイルまたはフォルダが見つかりません";
+        case ENOTDIR: return "パスの途中にフォルダでないものがあります";
+        case EISDIR: return "ファイルではなくフォルダです";
+        case ENAMETOOLONG: return "ファイル名が長すぎます";
+        case ELOOP: return "シンボリックリンクの階層が深すぎます";
+        case EACCES:
+        case EPERM: return "アクセスが拒否されました";
+        case EROFS: return "読み取り専用のファイルシステムです";
+        case EMFILE:
+        case ENFILE: return "開いているファイルが多すぎます";
+        case EWOULDBLOCK: return "ほかのプログラムが使用中です";
+        case ENOSPC: return "ディスクの空き容量が足りません";
+        case EDQUOT: return "ディスクの使用量の上限を超えました";
+        case EFBIG: return "ファイルサイズの上限を超えました";
+        case EIO: return "入出力エラーが発生しました";
+        default: return nullptr;
+    }
+}
+
 }  // namespace
 
 std::string CFileException::GetErrorMessage() const {
     std::string strCause;
-    if (m_lOsError == kNotRegularFile) {
-        strCause = "not a regular file";
-    } else if (m_lOsError != 0) {
-        strCause = std::strerror(m_lOsError);
+    if (m_lOsError != 0) {
+        const char* pszText = JapaneseTextForErrno(m_lOsError);
+        strCause = pszText != nullptr ? pszText : std::strerror(m_lOsError);
     } else if (m_cause == endOfFile) {
-        strCause = "unexpected end of file";
+        strCause = "ファイルが途中で終わっています";
     } else if (m_cause == sharingViolation) {
-        strCause = std::strerror(EWOULDBLOCK);
+        strCause = JapaneseTextForErrno(EWOULDBLOCK);
     } else {
-        strCause = "file error";
+        strCause = "ファイルエラーが発生しました";
     }
     return m_strFileName.empty() ? strCause : m_strFileName + ": " + strCause;
 }

@@ -241,7 +241,7 @@ TEST_F(SessionTest, FailedAccompanimentReadEndsTheSessionWithTheBoardStillUp) {
     EXPECT_EQ(PerformanceState.bRunning.load(), 1) << "the board is still up";
     const std::vector<std::string> m = m_messages.Messages();
     ASSERT_EQ(m.size(), 1u);
-    EXPECT_NE(m[0].find("Is a directory"), std::string::npos);
+    EXPECT_NE(m[0].find("ファイルではなくフォルダです"), std::string::npos);
 }
 
 TEST_F(SessionTest, FailedRecordingStopsOnlyTheRecording) {
@@ -262,7 +262,7 @@ TEST_F(SessionTest, FailedRecordingStopsOnlyTheRecording) {
     EXPECT_EQ(PerformanceState.nActiveThreads.load(), 1) << "the performance goes on";
     const std::vector<std::string> m = m_messages.Messages();
     ASSERT_EQ(m.size(), 1u);
-    EXPECT_NE(m[0].find("No space left"), std::string::npos);
+    EXPECT_NE(m[0].find("ディスクの空き容量が足りません"), std::string::npos);
 }
 
 TEST_F(SessionTest, FloatRecordingKeepsPeaksTheOutputClips) {
@@ -377,5 +377,5 @@ TEST_F(SessionTest, NamedPipeAsAccompanimentIsRefusedWithoutHanging) {
     EXPECT_TRUE(NothingHeld());
     const std::vector<std::string> m = m_messages.Messages();
     ASSERT_EQ(m.size(), 2u);
-    EXPECT_EQ(m[0], fifo + ": not a regular file");
+    EXPECT_EQ(m[0], fifo + ": 通常のファイルではありません");
 }

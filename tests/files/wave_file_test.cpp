@@ -230,6 +230,6 @@ TEST_F(FilterWave, MissingFileGivesTheFileErrorNamingIt) {
     const std::vector<std::string> m = m_messages.Messages();
     ASSERT_EQ(m.size(), 1u);
     EXPECT_NE(m[0].find(path), std::string::npos);
-    EXPECT_NE(m[0].find("No such file"), std::string::npos);
+    EXPECT_NE(m[0].find("ファイルまたはフォルダが見つかりません"), std::string::npos);
     EXPECT_EQ(m_filter.m_nTaps, 1);
 }

@@ -355,7 +355,7 @@ TEST_F(WaveStreamTest, WriterFailureWhileStreamingStopsOnlyTheRecording) {
     EXPECT_EQ(w.GetState(), CWaveStream::StateFailed);
     const std::vector<std::string> m = m_messages.Messages();
     ASSERT_EQ(m.size(), 1u);
-    EXPECT_NE(m[0].find("No space left"), std::string::npos);
+    EXPECT_NE(m[0].find("ディスクの空き容量が足りません"), std::string::npos);
     w.WriteSample(1.0);  // ignored from now on
 }
 

@@ -18,7 +18,7 @@ TEST(File, OpenFailureNamesCauseAndFile) {
     CFileException e;
     ASSERT_FALSE(f.Open(path.c_str(), CFile::modeRead, &e));
     EXPECT_EQ(e.m_cause, CFileException::fileNotFound);
-    EXPECT_EQ(e.GetErrorMessage(), path + ": No such file or directory");
+    EXPECT_EQ(e.GetErrorMessage(), path + ": ファイルまたはフォルダが見つかりません");
     EXPECT_FALSE(f.IsOpen());
 
     ASSERT_FALSE(f.Open(dir.Root().c_str(), CFile::modeRead, &e));
@@ -87,7 +87,7 @@ TEST(File, ThingsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
             CFile f;
             CFileException e;
             EXPECT_FALSE(f.Open(path.c_str(), nFlags | CFile::shareExclusive, &e)) << path;
-            EXPECT_EQ(e.GetErrorMessage(), path + ": not a regular file");
+            EXPECT_EQ(e.GetErrorMessage(), path + ": 通常のファイルではありません");
         }
     }
     CFile f;
