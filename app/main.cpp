@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: aerolyre [--device NAME] [--midi] [--take FILE.csv] [Qt options]\n"
-    "       aerolyre --list-devices\n";
+    "       aerolyre --list-devices | --help | --version\n";
 
 // Takes the program's own options out of argv (Qt reads the rest); returns an exit status when
 // the program is done without a window, -1 otherwise.
@@ -60,6 +60,10 @@ int TakeOwnOptions(int& argc, char** argv) {
             std::printf("%s", kUsage);
             return 0;
         }
+        if (arg == "--version") {
+            std::printf("aerolyre %s\n", AEROLYRE_VERSION);
+            return 0;
+        }
         rest.push_back(argv[i]);
     }
     argc = static_cast<int>(rest.size());
@@ -77,6 +81,8 @@ int main(int argc, char** argv) {
     // with its settings unsaved.
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
+    // Lets a Wayland compositor match the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName("org.aerolyre.Aerolyre");
     CAerolyreApp theApp;
     theApp.InitInstance();
     return 0;

@@ -21,6 +21,7 @@
 #include "engine/message_box.h"
 #include "engine/performance_state.h"
 #include "engine/session.h"
+#include "engine/tone_texts.h"
 #include "engine/tuning.h"
 #include "files/midi_file.h"
 #include "files/tone_file.h"
@@ -208,18 +209,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     if (std::filesystem::equivalent(a, b, ec)) return true;
     return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
-}
-
-void SetStartupTone(ToneData& tone) {
-    const ParameterTexts t = StartupParameterTexts();
-    tone.strRange = t.strRange;
-    tone.strRangeAdjust = t.strRangeAdjust;
-    tone.strLeftShift = t.strLeftShift;
-    tone.strRightShift = t.strRightShift;
-    tone.strModRatio = t.strModRatio;
-    tone.strModDepth = t.strModDepth;
-    tone.strFeedback = t.strFeedback;
-    tone.strDistortion = t.strDistortion;
 }
 
 bool LoadTone(const std::string& strPath, ToneData& tone) {
@@ -411,20 +400,13 @@ int main(int argc, char** argv) {
     }
 
     ToneData tone;
-    SetStartupTone(tone);
+    CopyTextsToTone(StartupParameterTexts(), tone);
     if (!o.strTone.empty() && !LoadTone(o.strTone, tone)) return kExitRefused;
 
     SessionSettings s;
     s.texts = StartupParameterTexts();
     s.texts.strBuffer = o.strBuffer;
-    s.texts.strRange = tone.strRange;
-    s.texts.strRangeAdjust = tone.strRangeAdjust;
-    s.texts.strLeftShift = tone.strLeftShift;
-    s.texts.strRightShift = tone.strRightShift;
-    s.texts.strModRatio = tone.strModRatio;
-    s.texts.strModDepth = tone.strModDepth;
-    s.texts.strFeedback = tone.strFeedback;
-    s.texts.strDistortion = tone.strDistortion;
+    CopyToneToTexts(tone, s.texts);
     s.nCheckDetune = tone.nCheckDetune;
     s.dwOverCycleData = kOverCycleItemData[o.nOverCycleIndex];
     s.strCache = o.strCache;

@@ -2,12 +2,17 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "res/string_table.h"
+#include "tests/support/pitch.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -189,7 +194,82 @@ TEST(RenderTool, CommandLineConventions) {
         EXPECT_NE(r.strErr.find("would overwrite"), std::string::npos) << r.strErr;
         EXPECT_EQ(WavBytes::ReadFile(target), before);
     }
-    // No progress line when the output is not a terminal.
+    // No progress line when the output is not a terminal; one on a terminal, erased at the end.
     const std::string longGesture = Script(dir, "0,0.5,0.1,0,0\n441000,0,0,0,0\n");
     EXPECT_EQ(RunTool(longGesture + " " + dir.Path("long.wav"), dir).strErr, "");
+    const std::string tty = dir.Path("tty.txt");
+    const std::string cmd = "script -qec \"" + std::string(AEROLYRE_RENDER_PATH) + " " + longGesture + " " +
+                            dir.Path("long2.wav") + "\" /dev/null >" + tty + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::vector<unsigned char> shown = WavBytes::ReadFile(tty);
+    const std::string strShown(shown.begin(), shown.end());
+    EXPECT_NE(strShown.find("rendering"), std::string::npos) << strShown;
+    EXPECT_NE(strShown.find("of 10.0 s)"), std::string::npos) << strShown;
+    EXPECT_NE(strShown.find("\r\033[K"), std::string::npos);
+    EXPECT_EQ(WavBytes::ReadFile(dir.Path("long2.wav")), WavBytes::ReadFile(dir.Path("long.wav")));
+}
+
+namespace {
+
+std::vector<std::int16_t> Samples(const std::string& path) {
+    const std::vector<unsigned char> b = WavBytes::ReadFile(path);
+    std::vector<std::int16_t> s;
+    for (std::size_t i = 44; i + 1 < b.size(); i += 2) s.push_back(static_cast<std::int16_t>(b[i] | (b[i + 1] << 8)));
+    return s;
+}
+
+std::vector<std::string> FilesUnder(const std::string& root) {
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        if (e.is_regular_file()) files.push_back(std::filesystem::relative(e.path(), root).string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace
+
+TEST(Examples, AreWhatTheirGeneratorWrites) {
+    TempDir dir;
+    const std::string cmd = std::string(AEROLYRE_MAKE_EXAMPLES_PATH) + " " + dir.Path("ex");
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string committed = std::string(AEROLYRE_SOURCE_DIR) + "/examples";
+    std::vector<std::string> expected = FilesUnder(committed);
+    std::erase(expected, "README.md");
+    ASSERT_EQ(FilesUnder(dir.Path("ex")), expected);
+    for (const std::string& f : expected) {
+        EXPECT_EQ(WavBytes::ReadFile(dir.Path("ex/" + f)), WavBytes::ReadFile(committed + "/" + f)) << f;
+    }
+}
+
+TEST(Examples, EveryTonePlaysEveryGesture) {
+    TempDir dir;
+    const std::string ex = std::string(AEROLYRE_SOURCE_DIR) + "/examples";
+    for (const char* tone : {"plain", "room", "feedback"}) {
+        for (const char* gesture : {"scale", "glide-vibrato"}) {
+            const std::string out = dir.Path(std::string(tone) + "-" + gesture + ".wav");
+            const ToolRun r =
+                RunTool("--tone " + ex + "/tones/" + tone + ".aly " + ex + "/gestures/" + gesture + ".csv " + out, dir);
+            ASSERT_EQ(r.nExit, 0) << tone << " " << gesture << ": " << r.strErr;
+            EXPECT_EQ(r.strErr, "");
+            const std::vector<std::int16_t> s = Samples(out);
+            double dSquares = 0.0;
+            int nPeak = 0;
+            for (std::int16_t v : s) {
+                dSquares += static_cast<double>(v) * v;
+                nPeak = std::max(nPeak, std::abs(static_cast<int>(v)));
+            }
+            const double dRms = std::sqrt(dSquares / s.size());
+            EXPECT_GT(dRms, 3000.0) << tone << " " << gesture;  // clearly audible
+            EXPECT_LT(nPeak, 32767) << tone << " " << gesture;  // and never clipped
+        }
+    }
+    // The plain tone plays the scale's notes in tune: the middle of each 0.4 s note.
+    const std::vector<std::int16_t> s = Samples(dir.Path("plain-scale.wav"));
+    const int aSteps[] = {0, 2, 4, 5, 7, 9, 11, 12};
+    for (int i = 0; i < 8; ++i) {
+        const double dExpected = 261.6255653005986 * std::pow(2.0, aSteps[i] / 12.0);
+        const std::size_t from = 17640 * i + 8820;
+        EXPECT_NEAR(MeasureHz(s, from, from + 8820), dExpected, dExpected * 0.003) << "note " << i;
+    }
 }
