@@ -60,8 +60,9 @@ bool WriteSvg(const QString& path) {
     if (f == nullptr) return false;
     std::fprintf(f, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     std::fprintf(f, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n");
+    std::fprintf(f, "  <clipPath id=\"board\"><rect width=\"256\" height=\"256\" rx=\"%g\"/></clipPath>\n", kCornerRadius);
     std::fprintf(f, "  <rect width=\"256\" height=\"256\" rx=\"%g\" fill=\"%s\"/>\n", kCornerRadius, kBlack);
-    std::fprintf(f, "  <g stroke=\"%s\" stroke-width=\"%g\">\n", kGreen, kGridWidth);
+    std::fprintf(f, "  <g stroke=\"%s\" stroke-width=\"%g\" clip-path=\"url(#board)\">\n", kGreen, kGridWidth);
     for (double g : kGridLines) {
         std::fprintf(f, "    <line x1=\"%g\" y1=\"0\" x2=\"%g\" y2=\"256\"/>\n", g, g);
         std::fprintf(f, "    <line x1=\"0\" y1=\"%g\" x2=\"256\" y2=\"%g\"/>\n", g, g);

@@ -2,6 +2,7 @@
 #   cmake -DMANIFEST=build/install_manifest.txt -DPREFIX=/usr/local -P cmake/uninstall.cmake
 # DESTDIR, when set, is the same as at the install. Shared folders (bin, share/applications, the
 # icon theme's top, the manual's sections...) stay even when empty: other programs own them too.
+cmake_minimum_required(VERSION 3.25)
 if(NOT EXISTS "${MANIFEST}")
     message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} does not exist (run the install first).")
 endif()
@@ -12,9 +13,11 @@ foreach(d bin share share/applications share/metainfo share/icons share/icons/hi
     list(APPEND shared "${root}/${d}")
 endforeach()
 
+# The manifest lists the paths without DESTDIR.
 file(STRINGS "${MANIFEST}" files)
 set(folders "")
 foreach(f ${files})
+    set(f "$ENV{DESTDIR}${f}")
     if(EXISTS "${f}" OR IS_SYMLINK "${f}")
         message(STATUS "Removing ${f}")
         file(REMOVE "${f}")
