@@ -7,10 +7,11 @@
 #include "app/close_signals.h"
 #include "engine/session.h"
 #include "platform/qt/message_box.h"
+#include "res/app_icon.h"
 #include "res/string_table.h"
 
 int CAerolyreApp::InitInstance() {
-    InitDialogFramework(&LoadResString);
+    InitDialogFramework(&LoadResString, kAppIcon32, kAppIcon16);
     InstallMessageBoxSink();
     InstallCloseSignals(qApp);
     {

@@ -20,7 +20,7 @@
 #include "engine/take_writer.h"
 #include "platform/message_service.h"
 #include <cstdio>
-#include "engine/message_box.h"
+#include "res/message_box.h"
 #include "platform/wave_out.h"
 #include "board/board_dlg.h"
 #include "platform/qt/file_dialog.h"

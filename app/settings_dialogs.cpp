@@ -2,7 +2,7 @@
 // commit them all together on OK.
 #include "app/aerolyre_dlg.h"
 #include "engine/decimal_text.h"
-#include "filter/fir_dlg.h"
+#include "options/fir_dlg.h"
 #include "options/accomp_dlg.h"
 #include "options/record_dlg.h"
 

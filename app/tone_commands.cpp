@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "app/aerolyre_dlg.h"
-#include "engine/message_box.h"
+#include "res/message_box.h"
 #include "files/tone_file.h"
 #include "platform/atomic_file.h"
 #include "platform/file.h"

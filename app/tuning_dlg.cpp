@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <cstdlib>
 
-#include "engine/message_box.h"
+#include "res/message_box.h"
 #include "platform/qt/file_dialog.h"
 #include "res/dialog_templates.h"
 #include "res/resource.h"

@@ -8,10 +8,15 @@
 #include <random>
 #include <vector>
 
-#include "engine/performance_state.h"
 #include "filter/fir_kernel.h"
 #include "filter/fir_filter.h"
 #include "filter/fir_stage.h"
+#include "platform/sample_scale.h"
+
+// The stage the tests build, one at a time, as a session holds one.
+namespace {
+FirStageState g_stage;
+}  // namespace
 
 namespace {
 
@@ -43,9 +48,9 @@ struct BenchStage {
         s.pFilter2 = &f2;
         s.nFirFeedback = nFeedback;
         s.nFirDelay = 1;
-        BuildFirStage(s);
+        BuildFirStage(s, g_stage);
     }
-    ~BenchStage() { ReleaseFirStage(); }
+    ~BenchStage() { ReleaseFirStage(g_stage); }
 };
 
 // args: taps per filter, feedback percent, kernel (0 direct form, 1 partitioned above the
@@ -61,7 +66,7 @@ void BM_FirStagePerSample(benchmark::State& state) {
     for (auto _ : state) {
         noise = noise * 1664525u + 1013904223u;
         x = static_cast<double>(static_cast<std::int32_t>(noise) >> 17);
-        benchmark::DoNotOptimize(ProcessFirStage(x, nPos));
+        benchmark::DoNotOptimize(ProcessFirStage(g_stage, x, nPos));
     }
     SetRealTimeCounter(state);
     SetFirPartitionThreshold(kDefaultFirPartitionThreshold);
@@ -84,7 +89,7 @@ void BM_FirStageWorstCall(benchmark::State& state) {
             noise = noise * 1664525u + 1013904223u;
             const double x = static_cast<double>(static_cast<std::int32_t>(noise) >> 17);
             const auto t0 = std::chrono::steady_clock::now();
-            benchmark::DoNotOptimize(ProcessFirStage(x, nPos));
+            benchmark::DoNotOptimize(ProcessFirStage(g_stage, x, nPos));
             const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
             windowMax = std::max(windowMax, ns);
             worst = std::max(worst, ns);

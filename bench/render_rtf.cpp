@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/message_box.h"
+#include "res/message_box.h"
 #include "engine/performance_state.h"
 #include "files/wave_file.h"
 #include "filter/fir_filter.h"

@@ -11,17 +11,14 @@ void StartVoice(CVoice& voice, int nOverCycleIndex) {
     InitPerformanceState();
     ParameterTexts t{"400", "5", "1", "20", "2", "5", "0", "0", "0"};
     DeriveParameters(t, 0, kOverCycleItemData[nOverCycleIndex]);
-    voice.Start();
-    PerformanceState.dPointerX.store(0.4);
-    PerformanceState.dPointerY.store(0.2);
-    PerformanceState.dLeftClickFactor.store(1.0);
-    PerformanceState.dRightClickFactor.store(1.0);
+    voice.Start(VoiceParams::FromState(PerformanceState));
 }
 
 void BM_VoicePerSample(benchmark::State& state) {
     CVoice voice;
     StartVoice(voice, static_cast<int>(state.range(0)));
-    for (auto _ : state) benchmark::DoNotOptimize(voice.NextSample());
+    const VoiceInput in{0.4, 0.2, 1.0, 1.0, false};
+    for (auto _ : state) benchmark::DoNotOptimize(voice.NextSample(in));
     state.SetItemsProcessed(state.iterations());
     state.SetLabel("x" + std::to_string(1 << state.range(0)));
 }

@@ -46,16 +46,23 @@ struct AudioSession {
     bool bTakeStarted = false;
 };
 
-// The pointer and click fields, read once for the sample.
+// The fields the board writes, read once for the sample.
 VoiceInput ReadVoiceInput() {
     const PERFORMANCESTATE& ps = PerformanceState;
-    return {ps.dPointerX.load(std::memory_order_relaxed), ps.dPointerY.load(std::memory_order_relaxed),
-            ps.dRightClickFactor.load(std::memory_order_relaxed), ps.dLeftClickFactor.load(std::memory_order_relaxed)};
+    constexpr auto kRelaxed = std::memory_order_relaxed;
+    return {ps.dPointerX.load(kRelaxed), ps.dPointerY.load(kRelaxed), ps.dRightClickFactor.load(kRelaxed),
+            ps.dLeftClickFactor.load(kRelaxed), ps.bQuantiseOn.load(kRelaxed)};
 }
 
-// The take keeps the values where they change; a click factor other than 1 is a held button.
+bool SamePointer(const VoiceInput& a, const VoiceInput& b) {
+    return a.dPointerX == b.dPointerX && a.dPointerY == b.dPointerY && a.dRightClickFactor == b.dRightClickFactor &&
+           a.dLeftClickFactor == b.dLeftClickFactor;
+}
+
+// The take keeps the pointer and buttons where they change; a click factor other than 1 is a
+// held button.
 void RecordTake(AudioSession& s, const VoiceInput& in) {
-    if (s.bTakeStarted && in == s.lastInput) return;
+    if (s.bTakeStarted && SamePointer(in, s.lastInput)) return;
     s.pTake->TryPush(TakeRow{s.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0,
                              in.dRightClickFactor != 1.0, false});
     s.lastInput = in;
@@ -69,8 +76,10 @@ bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
     const VoiceInput in = ReadVoiceInput();
     if (s.pTake != nullptr) RecordTake(s, in);
     double v = s.voice.NextSample(in);
+    // For the board's readout of the sounding note.
+    ps.dSoundingInc.store(s.voice.PhaseInc(), std::memory_order_relaxed);
     if (s.pMidi != nullptr) s.midi.Process(s.nRendered, s.voice.TargetAmp(), s.voice.Amp(), s.voice.PhaseInc());
-    if (ps.pFirStage1 != nullptr) v = ProcessFirStage(v, s.nDelayPos);
+    if (ps.pFirStage1 != nullptr) v = ProcessFirStage(ps, v, s.nDelayPos);
 
     CWaveStream* pWriter = ps.pRecordWriter;
     double out = v;
@@ -89,10 +98,7 @@ bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
         pWriter->WriteSample(v);
     }
 
-    if (out > 32767.0) out = 32767.0;
-    if (out < -32768.0) out = -32768.0;
-    if (std::isnan(out)) out = 0.0;  // NaN has no int16 value
-    nOut = static_cast<std::int16_t>(out);
+    nOut = ToInt16Sample(out);
     return true;
 }
 
@@ -131,25 +137,33 @@ void RenderBlocks(AudioSession& s) {
 }
 
 void Teardown() {
-    PERFORMANCESTATE& ps = PerformanceState;
+    // The last blocks play out before the device is reset.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    waveOutReset(ps.hWaveOut);
-    for (WAVEHDR& hdr : ps.aWaveHdr) {
-        if (hdr.dwUser.load(kAcquire) != 0) waveOutUnprepareHeader(ps.hWaveOut, &hdr, sizeof(WAVEHDR));
-    }
-    waveOutClose(ps.hWaveOut);
-    ps.hWaveOut = nullptr;
+    ReleaseSessionResources(true);
+}
 
+}  // namespace
+
+void ReleaseSessionResources(bool bBlocksQueued) {
+    PERFORMANCESTATE& ps = PerformanceState;
+    if (ps.hWaveOut != nullptr) {
+        if (bBlocksQueued) {
+            waveOutReset(ps.hWaveOut);
+            for (WAVEHDR& hdr : ps.aWaveHdr) {
+                if (hdr.dwUser.load(kAcquire) != 0) waveOutUnprepareHeader(ps.hWaveOut, &hdr, sizeof(WAVEHDR));
+            }
+        }
+        waveOutClose(ps.hWaveOut);
+        ps.hWaveOut = nullptr;
+    }
     delete[] ps.pSamples;
     ps.pSamples = nullptr;
-    ReleaseFirStage();
+    ReleaseFirStage(ps);
     delete ps.pAccompReader;  // shows its error text, if it has one
     ps.pAccompReader = nullptr;
     delete ps.pRecordWriter;  // writes out its cache and completes the file
     ps.pRecordWriter = nullptr;
 }
-
-}  // namespace
 
 void SetAudioSampleHook(AudioSampleHook pfnHook) { g_pfnSampleHook = pfnHook; }
 
@@ -174,7 +188,7 @@ void AudioThreadProc(void*) {
     // a device failure, and the board stays open and silent.
     try {
         AudioSession session;
-        session.voice.Start();
+        session.voice.Start(VoiceParams::FromState(ps));
         session.pMidi = ps.pMidiQueue;
         session.pTake = ps.pTakeQueue;
         if (session.pMidi != nullptr) {

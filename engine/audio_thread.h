@@ -12,6 +12,12 @@
 // (nActiveThreads = 1) before creating it; the thread's last act is to subtract 1.
 void AudioThreadProc(void* pParam);
 
+// Releases what a session holds, in this order: the wave output (reset first and its blocks
+// taken back when blocks were queued), the blocks' memory, the filter stage, the accompaniment
+// reader (which shows a waiting error text) and the recording writer (which completes its file).
+// The audio thread's teardown and a failed start both end here.
+void ReleaseSessionResources(bool bBlocksQueued);
+
 // The wave output's function callback: frees a block (dwUser = 0) when the device is done with it.
 void WaveOutDoneProc(HWAVEOUT hwo, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2);
 

@@ -11,20 +11,22 @@
 #include <cstdint>
 #include <thread>
 
+#include "filter/fir_stage.h"
 #include "platform/midi_out.h"
+#include "platform/sample_scale.h"
 #include "platform/wave_format.h"
 #include "platform/wave_out_types.h"
 #include "platform/win_types.h"
 
 class CWaveStream;
-class CFirFilter;
 class CTuning;
 struct TakeRow;
 
 constexpr int kBlockCount = 16;           // output blocks in flight
-constexpr int kSampleRate = 44100;        // samples per second, everywhere in the instrument
 
-struct PERFORMANCESTATE {
+// The filter stage's fields (dFirInputGain, dFirFeedbackGain, nFirDelayLength, pFirStage1,
+// pFirStage2, pFirDelayLine) come from its own record, which the stage's code takes as an argument.
+struct PERFORMANCESTATE : FirStageState {
     std::thread hAudioThread;
     double dBaseOctave;
     double dModRatio;
@@ -39,11 +41,8 @@ struct PERFORMANCESTATE {
     std::atomic<double> dRightClickFactor;
     std::atomic<double> dLeftClickFactor;
     WAVEFORMATEX wfxOut;
-    double dFirInputGain;
     double dAccompRatio;
     double dModStrength;
-    double dFirFeedbackGain;
-    int nFirDelayLength;
     double dModFeedback;
     int nOverCycleLog2;
     double dDetune;
@@ -57,9 +56,6 @@ struct PERFORMANCESTATE {
     std::thread::id dwAudioThreadId;
     CWaveStream* pAccompReader;
     CWaveStream* pRecordWriter;
-    CFirFilter* pFirStage1;
-    CFirFilter* pFirStage2;
-    float* pFirDelayLine;
     BYTE bRecordAccomp;
 
     // Beyond the description: the tuning of the note guides and pitch correction (null when

@@ -8,7 +8,7 @@
 
 #include "engine/audio_thread.h"
 #include "engine/decimal_text.h"
-#include "engine/message_box.h"
+#include "res/message_box.h"
 #include "engine/performance_state.h"
 #include "files/wave_file.h"
 #include "files/wave_stream.h"
@@ -27,21 +27,8 @@ bool EndsInWav(const std::string& s) {
     return lower(tail[0]) == 'w' && lower(tail[1]) == 'a' && lower(tail[2]) == 'v';
 }
 
-// Releases what a failed start obtained; no thread was started.
-void AbortStart() {
-    PERFORMANCESTATE& ps = PerformanceState;
-    if (ps.hWaveOut != nullptr) {
-        waveOutClose(ps.hWaveOut);
-        ps.hWaveOut = nullptr;
-    }
-    delete[] ps.pSamples;
-    ps.pSamples = nullptr;
-    delete ps.pAccompReader;  // shows the text of a failed open
-    ps.pAccompReader = nullptr;
-    delete ps.pRecordWriter;
-    ps.pRecordWriter = nullptr;
-    ReleaseFirStage();
-}
+// Releases what a failed start obtained; no thread was started, no block queued.
+void AbortStart() { ReleaseSessionResources(false); }
 
 bool Fail(UINT nMessage) {
     AfxMessageBox(nMessage);
@@ -91,7 +78,7 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
         return Fail(nMessage);
     }
 
-    if (!BuildFirStage(settings.fir)) return Fail(IDS_ERR_OUT_OF_MEMORY);
+    if (!BuildFirStage(settings.fir, ps)) return Fail(IDS_ERR_OUT_OF_MEMORY);
 
     const auto nCache = static_cast<unsigned>(AtoiSaturating(settings.strCache));
     if (nCache < 64 || nCache > 16384) return Fail(IDS_ERR_CACHE);
@@ -121,7 +108,7 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
     }
 
     SetWaveOutPeriodHint(static_cast<unsigned>(ps.nBlockBytes / 2));
-    ps.wfxOut = WAVEFORMATEX{WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
+    ps.wfxOut = WAVEFORMATEX{WAVE_FORMAT_PCM, 1, kSampleRate, 2 * kSampleRate, 2, 16, 0};
     if (waveOutOpen(&ps.hWaveOut, WAVE_MAPPER, &ps.wfxOut, reinterpret_cast<DWORD_PTR>(&WaveOutDoneProc), 0,
                     CALLBACK_FUNCTION | WAVE_ALLOWSYNC) != MMSYSERR_NOERROR) {
         ps.hWaveOut = nullptr;

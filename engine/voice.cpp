@@ -6,9 +6,31 @@
 #include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
 
-void CVoice::Start() {
-    const PERFORMANCESTATE& ps = PerformanceState;
+namespace {
 
+// The carrier's peak at full loudness (amplitude 1), a little under the 16-bit full scale.
+constexpr double kVoicePeak = 32000;
+
+}  // namespace
+
+VoiceParams VoiceParams::FromState(const PERFORMANCESTATE& ps) {
+    VoiceParams p;
+    p.dModRatio = ps.dModRatio;
+    p.dModFeedback = ps.dModFeedback;
+    p.dNegativeGain = ps.dNegativeGain;
+    p.dTwoPi = ps.dTwoPi;
+    p.nOverCycle = ps.nOverCycle;
+    p.nOverCycleLog2 = ps.nOverCycleLog2;
+    p.dDetune = ps.dDetune;
+    p.dPitchRange = ps.dPitchRange;
+    p.dBaseOctave = ps.dBaseOctave;
+    p.dModStrength = ps.dModStrength;
+    p.pQuantiseTuning = ps.pQuantiseTuning;
+    p.dLog2Hz = PitchMapping::FromState(ps).dLog2Hz;
+    return p;
+}
+
+void CVoice::Start(const VoiceParams& ps) {
     dPhaseInc = 0.0;
     dCarrierPhase = 0.0;
     dModPhase = 0.0;
@@ -34,18 +56,10 @@ void CVoice::Start() {
     dModIndex = ps.dModStrength * 0.025;
 
     m_bQuantise = ps.pQuantiseTuning != nullptr;
-    if (m_bQuantise) m_quantiser.Init(ps.pQuantiseTuning, PitchMapping::FromState(ps).dLog2Hz, kSampleRate);
-}
-
-double CVoice::NextSample() {
-    const PERFORMANCESTATE& ps = PerformanceState;
-    return NextSample(VoiceInput{ps.dPointerX.load(std::memory_order_relaxed), ps.dPointerY.load(std::memory_order_relaxed),
-                                 ps.dRightClickFactor.load(std::memory_order_relaxed),
-                                 ps.dLeftClickFactor.load(std::memory_order_relaxed)});
+    if (m_bQuantise) m_quantiser.Init(ps.pQuantiseTuning, ps.dLog2Hz, kSampleRate);
 }
 
 double CVoice::NextSample(const VoiceInput& in) {
-    const PERFORMANCESTATE& ps = PerformanceState;
     const double dPointerX = in.dPointerX;
     const double dPointerY = in.dPointerY;
     const double dRightClickFactor = in.dRightClickFactor;
@@ -57,7 +71,7 @@ double CVoice::NextSample(const VoiceInput& in) {
     if (m_bQuantise) {
         // Always followed, so switching the correction on finds its centre already settled.
         const double dCorrected = m_quantiser.Process(dPitch);
-        if (ps.bQuantiseOn.load(std::memory_order_relaxed)) dPitch = dCorrected;
+        if (in.bQuantiseOn) dPitch = dCorrected;
     }
     const double dTargetInc = std::pow(2.0, dPitch) * dRightClickFactor * dLeftClickFactor * 0.0002;
 
@@ -80,12 +94,11 @@ double CVoice::NextSample(const VoiceInput& in) {
         // Dividing the feedback by the amplitude cancels the amplitude inside dModOut, so the
         // amount of self-feedback hardly depends on loudness.
         dModOut = std::cos(m_dModFeedback * dModOut / (dAmp + 0.01) + dModPhase) * dModIndex * dAmp;
-        s = std::cos(dModOut + dCarrierPhase) * dAmp * 32000;
+        s = std::cos(dModOut + dCarrierPhase) * dAmp * kVoicePeak;
         if (s < 0) s = s * m_dNegativeGain;
         if (m_nOverCycleLog2 != 0) m_decimator.Push(k, s);
     }
 
-    PerformanceState.dSoundingInc.store(dPhaseInc, std::memory_order_relaxed);
     if (m_nOverCycleLog2 == 0) return s;
     return m_decimator.Output();
 }

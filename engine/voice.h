@@ -6,25 +6,46 @@
 #include "engine/cic_decimator.h"
 #include "engine/pitch_quantiser.h"
 
-// The pointer and click fields as the audio thread read them for one output sample.
+struct PERFORMANCESTATE;
+class CTuning;
+
+// The pointer and click fields as the audio thread read them for one output sample, and whether
+// the correction of held notes acts (the board toggles it while playing).
 struct VoiceInput {
     double dPointerX = 0.0;
     double dPointerY = 1.0;
     double dRightClickFactor = 1.0;
     double dLeftClickFactor = 1.0;
+    bool bQuantiseOn = false;
     bool operator==(const VoiceInput&) const = default;
+};
+
+// The session's parameters the voice starts from; they do not change while it plays.
+struct VoiceParams {
+    double dModRatio = 1.0;
+    double dModFeedback = 0.0;
+    double dNegativeGain = 1.0;
+    double dTwoPi = 0.0;
+    int nOverCycle = 1;
+    int nOverCycleLog2 = 0;
+    double dDetune = 0.0;
+    double dPitchRange = 5.0;
+    double dBaseOctave = 9.0;
+    double dModStrength = 0.0;
+    const CTuning* pQuantiseTuning = nullptr;  // null: no correction
+    double dLog2Hz = 0.0;                       // log2 Hz of pitch value 0, for the correction
+
+    // The derived parameters as the play command left them.
+    static VoiceParams FromState(const PERFORMANCESTATE& ps);
 };
 
 class CVoice {
 public:
     // Start of a session: resets the state to silence and zero pitch and computes the
-    // coefficients from the parameters in PerformanceState.
-    void Start();
+    // coefficients from the parameters.
+    void Start(const VoiceParams& params);
 
-    // The next output sample on the 16-bit scale (not clipped). Reads the pointer and click
-    // fields of PerformanceState once.
-    double NextSample();
-    // The same from the values given.
+    // The next output sample on the 16-bit scale (not clipped).
     double NextSample(const VoiceInput& in);
 
     // The state after the last sample, for MIDI: loudness target and amplitude (0 .. 0.8) and
@@ -54,7 +75,7 @@ private:
     double dPitchOffset = 0.0;
     double dModIndex = 0.0;
 
-    // Session parameters copied from PerformanceState; they do not change while it plays.
+    // Session parameters; they do not change while it plays.
     double m_dModRatio = 0.0;
     double m_dModFeedback = 0.0;
     double m_dNegativeGain = 0.0;

@@ -5,15 +5,16 @@
 #include <memory>
 #include <new>
 
-#include "engine/message_box.h"
+#include "res/message_box.h"
 #include "files/wave_file.h"
 #include "filter/fir_filter.h"
+#include "platform/sample_scale.h"
 #include "platform/file.h"
 
 namespace {
 
 bool IsFilterFormat(const WAVEFORMATEX& f) {
-    if (f.nSamplesPerSec != 44100 || f.nChannels != 1) return false;
+    if (f.nSamplesPerSec != kSampleRate || f.nChannels != 1) return false;
     const bool bInt16 = f.wFormatTag == WAVE_FORMAT_PCM && f.wBitsPerSample == 16 && f.nBlockAlign == 2;
     const bool bFloat =
         f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && f.wBitsPerSample == 32 && f.nBlockAlign == 4;

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "engine/performance_state.h"
+#include "platform/sample_scale.h"
 #include "platform/atomic_file.h"
 
 namespace {

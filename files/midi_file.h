@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/midi_encoder.h"
+#include "platform/midi_out.h"
 
 constexpr int kMidiTicksPerQuarter = 960;
 constexpr int kMidiTempo = 500000;  // µs per quarter note

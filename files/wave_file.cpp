@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/sample_scale.h"
 #include "platform/file.h"
 #include "res/string_table.h"
 
@@ -82,7 +83,7 @@ BOOL ReadWaveHeader(WAVEFORMATEX& format, CFile& file, std::string& strError, DW
 }
 
 bool IsAccompanimentFormat(const WAVEFORMATEX& format) {
-    return (format.nChannels == 1 || format.nChannels == 2) && format.nSamplesPerSec == 44100 &&
+    return (format.nChannels == 1 || format.nChannels == 2) && format.nSamplesPerSec == kSampleRate &&
            (format.wBitsPerSample == 8 || format.wBitsPerSample == 16);
 }
 
@@ -97,8 +98,8 @@ void WriteWaveHeader(CFile& file, int nFormat) {
     PutLe32(h + 16, 16);
     PutLe16(h + 20, bFloat ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM);
     PutLe16(h + 22, 1);
-    PutLe32(h + 24, 44100);
-    PutLe32(h + 28, 44100u * wAlign);
+    PutLe32(h + 24, kSampleRate);
+    PutLe32(h + 28, static_cast<std::uint32_t>(kSampleRate) * wAlign);
     PutLe16(h + 32, wAlign);
     PutLe16(h + 34, wBits);
     std::memcpy(h + 36, "data", 4);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/sample_scale.h"
 #include "platform/wave_format.h"
 #include "platform/win_types.h"
 
@@ -42,14 +43,9 @@ inline std::int16_t DecodeStereo(int nLeft, int nRight) {
     return static_cast<std::int16_t>((nLeft + nRight) >> 1);
 }
 
-inline std::int16_t EncodeRecord16(double v) {
-    if (v > 32767.0) v = 32767.0;
-    if (v < -32768.0) v = -32768.0;
-    if (v != v) v = 0.0;  // NaN has no int16 value
-    return static_cast<std::int16_t>(v);  // truncation toward zero
-}
+inline std::int16_t EncodeRecord16(double v) { return ToInt16Sample(v); }
 
-inline float EncodeRecordFloat(double v) { return static_cast<float>(v / 32768.0); }
+inline float EncodeRecordFloat(double v) { return static_cast<float>(v / kFloatFullScale); }
 
 inline std::uint16_t ReadLe16(const BYTE* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));

@@ -10,7 +10,7 @@
 #include <new>
 #include <system_error>
 
-#include "engine/message_box.h"
+#include "res/message_box.h"
 #include "files/wave_file.h"
 #include "res/string_table.h"
 

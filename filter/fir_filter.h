@@ -3,7 +3,7 @@
 #pragma once
 
 #include "filter/fir_kernel.h"
-#include "files/file_storable.h"
+#include "filter/file_storable.h"
 
 // The longest filter waveform: one second.
 constexpr int kMaxFirTaps = 44100;

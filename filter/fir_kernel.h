@@ -1,26 +1,13 @@
-// The single-precision FIR kernel: one sample in, one sample out,
+// The single-precision FIR kernel the filter stage runs: the direct form for filters up to the
+// partition threshold, zero-latency FFT partitions above it. One sample in, one sample out,
 // y[n] = h[0]·x[n] + h[1]·x[n−1] + … + h[N−1]·x[n−N+1], with a zero history at the start.
-//
-// The history is kept twice over in a circular buffer, so the N most recent inputs always stand
-// in one contiguous run. Long filters are limited by memory traffic, not arithmetic, so every
-// kFirBlock-th call makes one pass over taps and history and computes, for that output and the
-// next kFirBlock − 1, the part of each sum that needs only inputs already known; the calls in
-// between add the few terms of the inputs that arrived since. Nothing waits for a future input,
-// so no latency is added. The pass is vectorised with AVX2/FMA where the processor has it
-// (checked once, at run time) and portable otherwise.
 #pragma once
 
-constexpr int kFirBlock = 8;
+#include "filter/direct_fir.h"
 
 class CPartitionedConvolver;
 
-struct NSPFirState {
-    const float* pTaps;  // the caller's taps; they stay unchanged and alive while the state is used
-    float* pHistory;     // 2·nTaps floats: inputs, newest first, stored twice
-    int nTaps;
-    int nPos;            // where the next input goes
-    int nPhase;          // calls since the last pass, 0 .. kFirBlock − 1
-    float afKnown[kFirBlock];  // the known parts of this block's outputs
+struct NSPFirState : DirectFirState {
     // Filters longer than the partition threshold are convolved by FFT partitions instead.
     CPartitionedConvolver* pLong;
 };
@@ -42,11 +29,3 @@ float nspsFir(NSPFirState* pState, float fSample);
 
 // Releases what nspsFirInit obtained.
 void nspFirFree(NSPFirState* pState);
-
-// The pass, exposed for tests: with H[j] = x[n−j] for j = 0 … nTaps−1, sets
-// afKnown[i] = Σ_{j=0}^{nTaps−1−i} h[j+i]·H[j] for i = 0 … kFirBlock−1 (the part of y[n+i] that
-// inputs up to x[n] decide). FirBlockSums picks the vectorised form when it can.
-void FirBlockSums(const float* pTaps, const float* pH, int nTaps, float* afKnown);
-void FirBlockSumsPortable(const float* pTaps, const float* pH, int nTaps, float* afKnown);
-// Whether FirBlockSums runs the AVX2/FMA form on this processor.
-bool FirKernelUsesAvx2();

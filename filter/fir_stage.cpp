@@ -5,8 +5,8 @@
 #include <cmath>
 #include <new>
 
-#include "engine/performance_state.h"
 #include "filter/fir_filter.h"
+#include "platform/sample_scale.h"
 
 namespace {
 
@@ -39,19 +39,9 @@ bool InitKernel(CFirFilter& filter) {
     return true;
 }
 
-double ClampToSampleRange(double v) {
-    if (v > 32767.0) return 32767.0;
-    if (v < -32768.0) return -32768.0;
-    // An overflow inside filter 1's sum (inf − inf) would otherwise circulate in the delay line
-    // for the rest of the session.
-    if (std::isnan(v)) return 0.0;
-    return v;
-}
-
 }  // namespace
 
-BOOL BuildFirStage(const FirStageSettings& settings) {
-    PERFORMANCESTATE& ps = PerformanceState;
+BOOL BuildFirStage(const FirStageSettings& settings, FirStageState& ps) {
     ps.pFirStage1 = nullptr;
     ps.pFirStage2 = nullptr;
     ps.pFirDelayLine = nullptr;
@@ -84,8 +74,7 @@ BOOL BuildFirStage(const FirStageSettings& settings) {
     return TRUE;
 }
 
-double ProcessFirStage(double x, int& nDelayPos) {
-    PERFORMANCESTATE& ps = PerformanceState;
+double ProcessFirStage(FirStageState& ps, double x, int& nDelayPos) {
     CFirFilter& f1 = *ps.pFirStage1;
     CFirFilter& f2 = *ps.pFirStage2;
 
@@ -99,12 +88,12 @@ double ProcessFirStage(double x, int& nDelayPos) {
     } else {
         y1 = ClampToSampleRange(nspsFir(&f1.m_state, static_cast<float>(x)) * f1.m_fGain);
     }
+    // (The clamp also keeps an overflow's NaN from circulating in the delay line.)
     // No clamp after filter 2: the final store clamps.
     return nspsFir(&f2.m_state, static_cast<float>(y1)) * f2.m_fGain;
 }
 
-void ReleaseFirStage() {
-    PERFORMANCESTATE& ps = PerformanceState;
+void ReleaseFirStage(FirStageState& ps) {
     delete ps.pFirStage1;
     ps.pFirStage1 = nullptr;
     delete ps.pFirStage2;

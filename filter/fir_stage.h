@@ -18,13 +18,24 @@ struct FirStageSettings {
     int nFirFeedback = 0;         // percent; 0 switches the delay loop off
 };
 
-// Fills the stage fields of PerformanceState. Returns FALSE when memory for the stage can't be
-// obtained; what was built is left in PerformanceState for ReleaseFirStage.
-BOOL BuildFirStage(const FirStageSettings& settings);
+// The stage of one session: the two stage filters, the delay line when the loop is on, and the
+// gains. Null pointers mean no stage.
+struct FirStageState {
+    double dFirInputGain = 0.0;
+    double dFirFeedbackGain = 0.0;
+    int nFirDelayLength = 0;
+    CFirFilter* pFirStage1 = nullptr;
+    CFirFilter* pFirStage2 = nullptr;
+    float* pFirDelayLine = nullptr;
+};
+
+// Builds the stage into stage. Returns FALSE when memory for it can't be obtained; what was
+// built is left there for ReleaseFirStage.
+BOOL BuildFirStage(const FirStageSettings& settings, FirStageState& stage);
 
 // One sample through the stage, on the 16-bit scale. nDelayPos is the audio thread's delay
 // position, 0 at the start of every session.
-double ProcessFirStage(double x, int& nDelayPos);
+double ProcessFirStage(FirStageState& stage, double x, int& nDelayPos);
 
-// Destroys the stage and sets its pointers in PerformanceState to null.
-void ReleaseFirStage();
+// Destroys the stage and sets its pointers to null.
+void ReleaseFirStage(FirStageState& stage);

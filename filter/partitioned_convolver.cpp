@@ -236,11 +236,11 @@ float CPartitionedConvolver::Level::Process(float x) {
 CPartitionedConvolver::CPartitionedConvolver() = default;
 
 CPartitionedConvolver::~CPartitionedConvolver() {
-    if (m_bHead) nspFirFree(&m_head);
+    if (m_bHead) DirectFirFree(&m_head);
 }
 
 bool CPartitionedConvolver::Init(const float* pTaps, int nTaps) {
-    if (!nspsFirInit(pTaps, std::min(nTaps, kHeadTaps), nullptr, &m_head)) return false;
+    if (!DirectFirInit(pTaps, std::min(nTaps, kHeadTaps), &m_head)) return false;
     m_bHead = true;
     auto addLevel = [&](int nStart, int nEnd, int N, bool bSlice) {
         auto pLevel = std::unique_ptr<Level>(new (std::nothrow) Level);
@@ -256,7 +256,7 @@ bool CPartitionedConvolver::Init(const float* pTaps, int nTaps) {
 }
 
 float CPartitionedConvolver::Process(float x) {
-    float y = nspsFir(&m_head, x);
+    float y = DirectFir(&m_head, x);
     for (const std::unique_ptr<Level>& pLevel : m_levels) y += pLevel->Process(x);
     return y;
 }

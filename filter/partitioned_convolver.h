@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "filter/fir_kernel.h"
+#include "filter/direct_fir.h"
 
 class CPartitionedConvolver {
 public:
@@ -35,7 +35,7 @@ public:
 private:
     struct Level;
 
-    NSPFirState m_head{};
+    DirectFirState m_head{};
     bool m_bHead = false;
     std::vector<std::unique_ptr<Level>> m_levels;
 };

@@ -1,4 +1,5 @@
 // The MIDI ports and their sending thread.
+#include "platform/sample_scale.h"
 #include "platform/midi_out.h"
 
 #include <RtMidi.h>
@@ -13,7 +14,6 @@ long long NowNs() {
         .count();
 }
 
-constexpr double kSampleRate = 44100.0;
 
 }  // namespace
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wave_out.h"
+#include "platform/wave_out_types.h"
 
 struct WaveOutDevice {
     static constexpr std::size_t kRingSize =

@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/sample_scale.h"
 #include "platform/wave_device.h"
 
 namespace {
 
-constexpr int kRate = 44100;
+constexpr int kRate = kSampleRate;
 
 // A WAV file that the capture device appends played samples to, across sessions.
 class CCaptureFile {

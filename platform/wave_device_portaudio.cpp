@@ -13,13 +13,15 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/sample_scale.h"
 #include "platform/message_service.h"
 #include "platform/quiet_stderr.h"
 #include "platform/wave_device.h"
 
 namespace {
 
-constexpr double kEngineRate = 44100.0;
+constexpr double kEngineRate = kSampleRate;
+constexpr float kFloatScale = static_cast<float>(kFloatFullScale);
 constexpr std::size_t kChunk = 256;     // frames taken from the queue at a time
 constexpr std::size_t kScratch = 4096;  // mono frames converted at a time
 // A device whose callback has not run for this long while blocks wait has stopped for good.
@@ -289,7 +291,7 @@ private:
                     std::fill(m_afMono + std::max(0L, nGot), m_afMono + n, 0.0f);
                 } else {
                     TakeOrSilence(m_anChunk, n);
-                    for (std::size_t i = 0; i < n; ++i) m_afMono[i] = m_anChunk[i] / 32768.0f;
+                    for (std::size_t i = 0; i < n; ++i) m_afMono[i] = m_anChunk[i] / kFloatScale;
                 }
                 for (std::size_t i = 0; i < n; ++i) {
                     for (int c = 0; c < m_nChannels; ++c)
@@ -305,7 +307,7 @@ private:
     static long ResamplerInput(void* pUser, float** ppData) {
         auto* self = static_cast<CPortAudioDevice*>(pUser);
         self->TakeOrSilence(self->m_anChunk, kChunk);
-        for (std::size_t i = 0; i < kChunk; ++i) self->m_afChunk[i] = self->m_anChunk[i] / 32768.0f;
+        for (std::size_t i = 0; i < kChunk; ++i) self->m_afChunk[i] = self->m_anChunk[i] / kFloatScale;
         *ppData = self->m_afChunk;
         return static_cast<long>(kChunk);
     }

@@ -1,5 +1,6 @@
 // The wave-output functions over the device kinds: choice of the device by name, the block
 // checks, queueing, reset and close.
+#include "platform/sample_scale.h"
 #include "platform/wave_out.h"
 
 #include <atomic>
@@ -82,7 +83,7 @@ MMRESULT waveOutOpen(HWAVEOUT* phwo, UINT uDeviceID, const WAVEFORMATEX* pwfx, D
     *phwo = nullptr;
     if (uDeviceID != WAVE_MAPPER) return MMSYSERR_BADDEVICEID;
     if (pwfx->wFormatTag != WAVE_FORMAT_PCM || pwfx->nChannels != 1 ||
-        pwfx->nSamplesPerSec != 44100 || pwfx->wBitsPerSample != 16 || pwfx->nBlockAlign != 2) {
+        pwfx->nSamplesPerSec != kSampleRate || pwfx->wBitsPerSample != 16 || pwfx->nBlockAlign != 2) {
         return WAVERR_BADFORMAT;
     }
 

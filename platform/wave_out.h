@@ -20,32 +20,6 @@
 #include "platform/wave_out_types.h"
 #include "platform/win_types.h"
 
-using MMRESULT = UINT;
-constexpr MMRESULT MMSYSERR_NOERROR = 0;
-constexpr MMRESULT MMSYSERR_ERROR = 1;
-constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
-constexpr MMRESULT MMSYSERR_ALLOCATED = 4;
-constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
-constexpr MMRESULT MMSYSERR_NODRIVER = 6;
-constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
-constexpr MMRESULT WAVERR_BADFORMAT = 32;
-constexpr MMRESULT WAVERR_STILLPLAYING = 33;
-constexpr MMRESULT WAVERR_UNPREPARED = 34;
-
-constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1);
-constexpr DWORD CALLBACK_FUNCTION = 0x00030000;
-constexpr DWORD WAVE_ALLOWSYNC = 0x0002;
-
-constexpr UINT WOM_OPEN = 0x3BB;
-constexpr UINT WOM_CLOSE = 0x3BC;
-constexpr UINT WOM_DONE = 0x3BD;
-
-constexpr DWORD WHDR_DONE = 0x00000001;
-constexpr DWORD WHDR_PREPARED = 0x00000002;
-constexpr DWORD WHDR_INQUEUE = 0x00000010;
-
-// The done callback: (device, message, instance, param1 = WAVEHDR* for WOM_DONE, param2).
-using LPWAVECALLBACK = void (*)(HWAVEOUT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
 
 MMRESULT waveOutOpen(HWAVEOUT* phwo, UINT uDeviceID, const WAVEFORMATEX* pwfx, DWORD_PTR dwCallback,
                      DWORD_PTR dwInstance, DWORD fdwOpen);
@@ -58,7 +32,6 @@ MMRESULT waveOutClose(HWAVEOUT hwo);
 // The immediate device: while a sink is installed, waveOutOpen opens a device that hands every
 // written block to it at once and returns the block as done. Install before any session starts;
 // an empty function removes it.
-using WaveBlockSink = std::function<void(const std::int16_t* pSamples, std::size_t nCount)>;
 void SetImmediateWaveDevice(WaveBlockSink sink);
 
 // Chooses the device for the opens from now on. Without a call, each open reads the environment

@@ -1,9 +1,13 @@
-// Records of the wave-output layer: the block header and the device handle. The header's
+// Records of the wave-output layer: result codes, the block header, the device handle and the
+// done callback. The header's
 // dwUser is the block's ownership flag, written by the audio thread and by the device's done
 // callback on another thread, so it is atomic.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 
 #include "platform/win_types.h"
 
@@ -32,3 +36,33 @@ inline void ZeroWaveHeader(WAVEHDR& hdr) {
     hdr.lpNext = nullptr;
     hdr.reserved = 0;
 }
+
+using MMRESULT = UINT;
+constexpr MMRESULT MMSYSERR_NOERROR = 0;
+constexpr MMRESULT MMSYSERR_ERROR = 1;
+constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
+constexpr MMRESULT MMSYSERR_ALLOCATED = 4;
+constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
+constexpr MMRESULT MMSYSERR_NODRIVER = 6;
+constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
+constexpr MMRESULT WAVERR_BADFORMAT = 32;
+constexpr MMRESULT WAVERR_STILLPLAYING = 33;
+constexpr MMRESULT WAVERR_UNPREPARED = 34;
+
+constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1);
+constexpr DWORD CALLBACK_FUNCTION = 0x00030000;
+constexpr DWORD WAVE_ALLOWSYNC = 0x0002;
+
+constexpr UINT WOM_OPEN = 0x3BB;
+constexpr UINT WOM_CLOSE = 0x3BC;
+constexpr UINT WOM_DONE = 0x3BD;
+
+constexpr DWORD WHDR_DONE = 0x00000001;
+constexpr DWORD WHDR_PREPARED = 0x00000002;
+constexpr DWORD WHDR_INQUEUE = 0x00000010;
+
+// The done callback: (device, message, instance, param1 = WAVEHDR* for WOM_DONE, param2).
+using LPWAVECALLBACK = void (*)(HWAVEOUT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
+
+// Where the immediate device hands each written block.
+using WaveBlockSink = std::function<void(const std::int16_t* pSamples, std::size_t nCount)>;

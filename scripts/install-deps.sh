@@ -15,7 +15,7 @@ run_packages=(
 test_packages=(
     clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
     sox xvfb xauth xdotool imagemagick jackd2 jack-capture time
-    desktop-file-utils appstream groff-base librsvg2-bin
+    desktop-file-utils appstream groff-base librsvg2-bin python3 clang-format clang-tidy
 )
 
 case "${1:-test}" in

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/decimal_text.h"
-#include "engine/message_box.h"
+#include "res/message_box.h"
 #include "engine/performance_state.h"
 #include "engine/session.h"
 #include "engine/tone_texts.h"
@@ -318,7 +318,7 @@ private:
 // standard output and standard error are terminals; erased at the end.
 class CProgress {
 public:
-    static constexpr std::uint64_t kMinSamples = 5 * 44100;
+    static constexpr std::uint64_t kMinSamples = 5 * kSampleRate;
 
     explicit CProgress(std::uint64_t nTotal)
         : m_nTotal(nTotal), m_bShow(nTotal > kMinSamples && ::isatty(STDOUT_FILENO) && ::isatty(STDERR_FILENO)) {}
@@ -333,7 +333,7 @@ public:
         m_last = now;
         m_bShown = true;
         std::fprintf(stderr, "\rrendering %3d%% (%.1f s of %.1f s)", static_cast<int>(100 * m_nDone / m_nTotal),
-                     m_nDone / 44100.0, m_nTotal / 44100.0);
+                     m_nDone / static_cast<double>(kSampleRate), m_nTotal / static_cast<double>(kSampleRate));
     }
 
 private:

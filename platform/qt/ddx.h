@@ -4,16 +4,7 @@
 
 #include <string>
 
-class CDialog;
-
-class CDataExchange {
-public:
-    CDataExchange(CDialog* pDlg, bool bSaveAndValidate) : m_pDlg(pDlg), m_bSaveAndValidate(bSaveAndValidate) {}
-
-    CDialog* m_pDlg;
-    bool m_bSaveAndValidate;  // true: controls into members
-    bool m_bFailed = false;   // a check failed: the exchange stops
-};
+#include "platform/qt/dialog.h"
 
 // An edit's text.
 void DDX_Text(CDataExchange* pDX, int nId, std::string& value);

@@ -24,7 +24,6 @@
 #include <QStyleFactory>
 #include <QWindow>
 
-#include "platform/qt/ddx.h"
 #include "platform/qt/icons.h"
 
 namespace {
@@ -41,8 +40,9 @@ std::string LoadDialogString(unsigned nId) {
     return psz != nullptr ? psz : "";
 }
 
-void InitDialogFramework(LoadStringProc pfnLoadString) {
+void InitDialogFramework(LoadStringProc pfnLoadString, const char* const* ppIcon32, const char* const* ppIcon16) {
     g_pfnLoadString = pfnLoadString;
+    SetAppIconData(ppIcon32, ppIcon16);
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     // The Windows dialog font, by its Japanese name, is IPAPGothic here: metric-compatible.
     QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), "IPAPGothic");

@@ -12,7 +12,17 @@
 #include "platform/dialog_template.h"
 #include "platform/win_types.h"
 
-class CDataExchange;
+class CDialog;
+
+// One exchange between a dialog's controls and its members (the DDX_ functions carry it out).
+class CDataExchange {
+public:
+    CDataExchange(CDialog* pDlg, bool bSaveAndValidate) : m_pDlg(pDlg), m_bSaveAndValidate(bSaveAndValidate) {}
+
+    CDialog* m_pDlg;
+    bool m_bSaveAndValidate;  // true: controls into members
+    bool m_bFailed = false;   // a check failed: the exchange stops
+};
 
 // Windows' RECT: left, top, right, bottom.
 struct RECT {
@@ -24,10 +34,11 @@ struct RECT {
     bool operator==(const RECT&) const = default;
 };
 
-// Qt setup shared by every dialog: Fusion style, the dialog font resolved to IPAPGothic, and
-// where the framework's own messages (61712, 61714) are looked up by id.
+// Qt setup shared by every dialog: Fusion style, the dialog font resolved to IPAPGothic, where
+// the framework's own messages (61712, 61714) are looked up by id, and the application icon
+// (32 and 16 px XPM data) that every window shows.
 using LoadStringProc = const char* (*)(unsigned nId);
-void InitDialogFramework(LoadStringProc pfnLoadString);
+void InitDialogFramework(LoadStringProc pfnLoadString, const char* const* ppIcon32, const char* const* ppIcon16);
 // A framework message by id, empty when there is none.
 std::string LoadDialogString(unsigned nId);
 

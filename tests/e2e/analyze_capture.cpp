@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pitch.h"
+
 namespace {
 
 constexpr double kEngineRate = 44100.0;
@@ -22,22 +24,6 @@ double g_fileRate = kEngineRate;
 double PitchHz(double x, double range, double factor) {
     const double E = 9 + range * (1.05 * x - 0.5);
     return 0.0002 * kEngineRate / (2 * M_PI) * std::pow(2.0, E) * factor;
-}
-
-// Mean frequency from rising zero crossings in [from, to); 0 when there are too few.
-double MeasureHz(const std::vector<float>& s, std::size_t from, std::size_t to) {
-    const double kFs = g_fileRate;
-    double first = -1, last = -1;
-    int n = 0;
-    for (std::size_t i = from + 1; i < to; ++i) {
-        if (s[i - 1] < 0 && s[i] >= 0) {
-            const double t = (i - 1) + s[i - 1] / (s[i - 1] - s[i]);
-            if (first < 0) first = t;
-            last = t;
-            ++n;
-        }
-    }
-    return n < 3 ? 0 : (n - 1) * kFs / (last - first);
 }
 
 double Peak(const std::vector<float>& s, std::size_t from, std::size_t to) {
@@ -105,7 +91,7 @@ int main(int argc, char** argv) {
         runValues.clear();
     };
     for (std::size_t at = firstSound; at + win <= s.size(); at += hop) {
-        const double hz = Peak(s, at, at + win) > 1000 ? MeasureHz(s, at, at + win) : 0;
+        const double hz = Peak(s, at, at + win) > 1000 ? MeasureHz(s, at, at + win, g_fileRate) : 0;
         if (hz > 0 && runLen > 0 && std::fabs(hz - runHz) <= runHz * 0.003) {
             ++runLen;
             runValues.push_back(hz);

@@ -10,6 +10,7 @@
 
 #include "engine/cic_decimator.h"
 #include "tests/engine/voice_test_support.h"
+#include "tests/support/pitch.h"
 
 namespace {
 
@@ -22,22 +23,6 @@ double PitchHz(double E) { return 0.0002 * kFs / (2 * M_PI) * std::pow(2.0, E); 
 // Pointer x that gives exponent E for a range in octaves and an adjustment in semitones.
 double PointerXFor(double E, double range, double adjust) {
     return ((E - 9 - adjust / 12) / range + 0.5) / 1.05;
-}
-
-// Mean frequency from the first to the last rising zero crossing, interpolated linearly.
-double MeasureHz(const std::vector<double>& s, std::size_t from, std::size_t to) {
-    double first = -1, last = -1;
-    int crossings = 0;
-    for (std::size_t n = from + 1; n < to; ++n) {
-        if (s[n - 1] < 0 && s[n] >= 0) {
-            const double t = (n - 1) + s[n - 1] / (s[n - 1] - s[n]);
-            if (first < 0) first = t;
-            last = t;
-            ++crossings;
-        }
-    }
-    if (crossings < 2) return 0;
-    return (crossings - 1) * kFs / (last - first);
 }
 
 double Rms(const std::vector<double>& s, std::size_t from, std::size_t to) {
@@ -56,7 +41,7 @@ struct VoiceSession {
     void Start() {
         InitPerformanceState();
         ASSERT_EQ(DeriveParameters(texts, nDetuneCheck, OverCycleData(nOverCycleIndex)), 0u);
-        voice.Start();
+        StartVoice(voice);
     }
 };
 

@@ -18,8 +18,18 @@ inline void SetPointer(double x, double y, double dLeft = 1.0, double dRight = 1
     PerformanceState.dRightClickFactor.store(dRight);
 }
 
+// The voice started from what the last derivation left in PerformanceState.
+inline void StartVoice(CVoice& voice) { voice.Start(VoiceParams::FromState(PerformanceState)); }
+
+// The pointer as SetPointer left it, with the correction as the state says.
+inline VoiceInput PointerInput() {
+    const PERFORMANCESTATE& ps = PerformanceState;
+    return {ps.dPointerX.load(), ps.dPointerY.load(), ps.dRightClickFactor.load(), ps.dLeftClickFactor.load(),
+            ps.bQuantiseOn.load()};
+}
+
 inline std::vector<double> Render(CVoice& voice, int nSamples) {
     std::vector<double> out(nSamples);
-    for (double& v : out) v = voice.NextSample();
+    for (double& v : out) v = voice.NextSample(PointerInput());
     return out;
 }

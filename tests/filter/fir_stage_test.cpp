@@ -6,8 +6,12 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/performance_state.h"
 #include "filter/fir_filter.h"
+
+// The stage the tests build, one at a time, as a session holds one.
+namespace {
+FirStageState g_stage;
+}  // namespace
 
 namespace {
 
@@ -19,17 +23,17 @@ public:
         m_settings.pFilter1 = &filter1;
         m_settings.pFilter2 = &filter2;
     }
-    ~Stage() { ReleaseFirStage(); }
+    ~Stage() { ReleaseFirStage(g_stage); }
 
-    // The stage lives in the one PerformanceState, so only one Stage may be built at a time.
+    // The stage lives in one record, so only one Stage may be built at a time.
     void Build() {
-        ASSERT_EQ(PerformanceState.pFirStage1, nullptr);
-        ASSERT_TRUE(BuildFirStage(m_settings));
+        ASSERT_EQ(g_stage.pFirStage1, nullptr);
+        ASSERT_TRUE(BuildFirStage(m_settings, g_stage));
     }
 
     std::vector<double> Run(const std::vector<double>& input) {
         std::vector<double> out;
-        for (double x : input) out.push_back(ProcessFirStage(x, m_nDelayPos));
+        for (double x : input) out.push_back(ProcessFirStage(g_stage, x, m_nDelayPos));
         return out;
     }
 
@@ -66,10 +70,10 @@ TEST(FirStage, OffWhenTheBoxIsNotChecked) {
     s.pFilter2 = &f2;
     for (int nCheck : {0, 2}) {
         s.nCheckFir = nCheck;
-        ASSERT_TRUE(BuildFirStage(s));
-        EXPECT_EQ(PerformanceState.pFirStage1, nullptr);
-        EXPECT_EQ(PerformanceState.pFirStage2, nullptr);
-        EXPECT_EQ(PerformanceState.pFirDelayLine, nullptr);
+        ASSERT_TRUE(BuildFirStage(s, g_stage));
+        EXPECT_EQ(g_stage.pFirStage1, nullptr);
+        EXPECT_EQ(g_stage.pFirStage2, nullptr);
+        EXPECT_EQ(g_stage.pFirDelayLine, nullptr);
     }
 }
 
@@ -181,27 +185,27 @@ TEST(FirStage, SessionsDoNotInheritTheDelayLine) {
     {
         Stage withLoop(Settings(100, 100, 10, 50));
         withLoop.Build();
-        EXPECT_NE(PerformanceState.pFirDelayLine, nullptr);
-        EXPECT_EQ(PerformanceState.nFirDelayLength, 10);
+        EXPECT_NE(g_stage.pFirDelayLine, nullptr);
+        EXPECT_EQ(g_stage.nFirDelayLength, 10);
     }
-    EXPECT_EQ(PerformanceState.pFirStage1, nullptr);
-    EXPECT_EQ(PerformanceState.pFirDelayLine, nullptr);
+    EXPECT_EQ(g_stage.pFirStage1, nullptr);
+    EXPECT_EQ(g_stage.pFirDelayLine, nullptr);
 
     Stage withoutLoop(Settings());
     withoutLoop.Build();
-    EXPECT_EQ(PerformanceState.pFirDelayLine, nullptr);
+    EXPECT_EQ(g_stage.pFirDelayLine, nullptr);
 }
 
 TEST(FirStage, StoredDelayOutsideItsRangeIsClamped) {
     {
         Stage zero(Settings(100, 100, 0, 100));
         zero.Build();
-        EXPECT_EQ(PerformanceState.nFirDelayLength, 1);
+        EXPECT_EQ(g_stage.nFirDelayLength, 1);
         EXPECT_EQ(zero.Run(Impulse(100.0, 3)), (std::vector<double>{100.0, 100.0, 100.0}));
     }
     Stage huge(Settings(100, 100, 1 << 30, 100));
     huge.Build();
-    EXPECT_EQ(PerformanceState.nFirDelayLength, kMaxFirTaps);
+    EXPECT_EQ(g_stage.nFirDelayLength, kMaxFirTaps);
 }
 
 TEST(FirStage, FilterWithoutADefinedGainIsSilent) {

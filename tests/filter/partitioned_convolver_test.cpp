@@ -11,10 +11,14 @@
 #include <random>
 #include <vector>
 
-#include "engine/performance_state.h"
 #include "filter/fir_filter.h"
 #include "filter/fir_kernel.h"
 #include "filter/fir_stage.h"
+
+// The stage the tests build, one at a time, as a session holds one.
+namespace {
+FirStageState g_stage;
+}  // namespace
 
 namespace {
 
@@ -109,10 +113,10 @@ TEST(PartitionedConvolver, StageWithFeedbackFollowsTheDirectForm) {
     std::vector<double> out[2];
     for (int pass = 0; pass < 2; ++pass) {
         SetFirPartitionThreshold(pass == 0 ? 1 << 30 : kDefaultFirPartitionThreshold);
-        ASSERT_TRUE(BuildFirStage(s));
+        ASSERT_TRUE(BuildFirStage(s, g_stage));
         int nPos = 0;
-        for (float v : x) out[pass].push_back(ProcessFirStage(v, nPos));
-        ReleaseFirStage();
+        for (float v : x) out[pass].push_back(ProcessFirStage(g_stage, v, nPos));
+        ReleaseFirStage(g_stage);
     }
     SetFirPartitionThreshold(kDefaultFirPartitionThreshold);
     double worst = 0;

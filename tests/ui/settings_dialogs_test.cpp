@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "app/aerolyre_dlg.h"
-#include "filter/fir_dlg.h"
+#include "options/fir_dlg.h"
 #include "options/accomp_dlg.h"
 #include "options/record_dlg.h"
 #include "platform/qt/file_dialog.h"

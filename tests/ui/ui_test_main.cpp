@@ -5,6 +5,7 @@
 
 #include "engine/performance_state.h"
 #include "platform/qt/dialog.h"
+#include "res/app_icon.h"
 #include "res/string_table.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", config.Root().c_str(), 1);
     InitPerformanceState();
     QApplication app(argc, argv);
-    InitDialogFramework(&LoadResString);
+    InitDialogFramework(&LoadResString, kAppIcon32, kAppIcon16);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,11 +1,11 @@
 // The FIR filter settings dialog.
-#include "filter/fir_dlg.h"
+#include "options/fir_dlg.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "engine/decimal_text.h"
-#include "engine/message_box.h"
+#include "res/message_box.h"
 #include "files/filter_wave.h"
 #include "platform/qt/ddx.h"
 #include "platform/qt/file_dialog.h"
@@ -35,7 +35,7 @@ void CFirDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, 1027, m_strFile2);
     DDX_Text(pDX, 1033, m_strInputVolume);
     DDX_Text(pDX, 1034, m_strFilter2Volume);
-    DDX_TextInt(pDX, 1035, m_nDelay, 1, 44100);
+    DDX_TextInt(pDX, 1035, m_nDelay, 1, kMaxFirTaps);
     DDX_TextInt(pDX, 1037, m_nFeedback, 0, 1000);
 }
 

@@ -1,5 +1,5 @@
 // Message boxes through the message service.
-#include "engine/message_box.h"
+#include "res/message_box.h"
 
 #include "platform/file.h"
 #include "platform/message_service.h"
