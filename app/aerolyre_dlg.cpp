@@ -18,6 +18,7 @@
 #include "files/takes.h"
 #include "app/tuning_dlg.h"
 #include "engine/take_writer.h"
+#include "engine/tone_texts.h"
 #include "platform/message_service.h"
 #include <cstdio>
 #include "res/message_box.h"
@@ -105,14 +106,8 @@ BOOL CAerolyreDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
 
     const ParameterTexts t = StartupParameterTexts();
-    m_editModDepth->setText(QString::fromStdString(t.strModDepth));
-    m_editModRatio->setText(QString::fromStdString(t.strModRatio));
-    m_editFeedback->setText(QString::fromStdString(t.strFeedback));
-    m_editDistortion->setText(QString::fromStdString(t.strDistortion));
-    m_editRange->setText(QString::fromStdString(t.strRange));
-    m_editLeftShift->setText(QString::fromStdString(t.strLeftShift));
-    m_editRightShift->setText(QString::fromStdString(t.strRightShift));
-    m_editRangeAdjust->setText(QString::fromStdString(t.strRangeAdjust));
+    const std::array<QLineEdit*, 8> edits = ToneEdits();
+    for (std::size_t i = 0; i < edits.size(); ++i) edits[i]->setText(QString::fromStdString(t.*kToneTextFields[i].pText));
     m_editBuffer->setText(QString::fromStdString(t.strBuffer));
     m_editCache->setText("64");
 
@@ -246,14 +241,8 @@ void CAerolyreDlg::keyPressEvent(QKeyEvent* pEvent) {
 SessionSettings CAerolyreDlg::GetSessionSettings() const {
     SessionSettings s;
     s.texts.strBuffer = m_editBuffer->text().toStdString();
-    s.texts.strRange = m_editRange->text().toStdString();
-    s.texts.strModRatio = m_editModRatio->text().toStdString();
-    s.texts.strModDepth = m_editModDepth->text().toStdString();
-    s.texts.strLeftShift = m_editLeftShift->text().toStdString();
-    s.texts.strRightShift = m_editRightShift->text().toStdString();
-    s.texts.strDistortion = m_editDistortion->text().toStdString();
-    s.texts.strFeedback = m_editFeedback->text().toStdString();
-    s.texts.strRangeAdjust = m_editRangeAdjust->text().toStdString();
+    const std::array<QLineEdit*, 8> edits = ToneEdits();
+    for (std::size_t i = 0; i < edits.size(); ++i) s.texts.*kToneTextFields[i].pText = edits[i]->text().toStdString();
     s.nCheckDetune = GetCheck(m_checkDetune);
     s.dwOverCycleData = GetOverCycleItemData();
     s.strCache = m_editCache->text().toStdString();

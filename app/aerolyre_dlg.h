@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QIcon>
+#include <array>
 #include <memory>
 #include <string>
 
@@ -54,6 +55,8 @@ public:
     SessionSettings GetSessionSettings() const;
     // The tone as a tone file holds it, from the controls and members; false without memory.
     bool FillToneData(ToneData& tone) const;
+    // The edits of the eight tone texts, in the order of kToneTextFields.
+    std::array<QLineEdit*, 8> ToneEdits() const;
 
     // Controls.
     QLineEdit* m_editModRatio;

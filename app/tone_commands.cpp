@@ -6,6 +6,7 @@
 
 #include "app/aerolyre_dlg.h"
 #include "res/message_box.h"
+#include "engine/tone_texts.h"
 #include "files/tone_file.h"
 #include "platform/atomic_file.h"
 #include "platform/file.h"
@@ -21,15 +22,14 @@ void SetText(QLineEdit* p, const std::string& s) { p->setText(QString::fromStdSt
 
 }  // namespace
 
+std::array<QLineEdit*, 8> CAerolyreDlg::ToneEdits() const {
+    return {m_editRange,    m_editRangeAdjust, m_editLeftShift, m_editRightShift,
+            m_editModRatio, m_editModDepth,    m_editFeedback,  m_editDistortion};
+}
+
 bool CAerolyreDlg::FillToneData(ToneData& tone) const {
-    tone.strRange = Text(m_editRange);
-    tone.strRangeAdjust = Text(m_editRangeAdjust);
-    tone.strLeftShift = Text(m_editLeftShift);
-    tone.strRightShift = Text(m_editRightShift);
-    tone.strModRatio = Text(m_editModRatio);
-    tone.strModDepth = Text(m_editModDepth);
-    tone.strFeedback = Text(m_editFeedback);
-    tone.strDistortion = Text(m_editDistortion);
+    const std::array<QLineEdit*, 8> edits = ToneEdits();
+    for (std::size_t i = 0; i < edits.size(); ++i) tone.*kToneTextFields[i].pTone = Text(edits[i]);
     tone.nCheckDetune = GetCheck(m_checkDetune);
     tone.nCheckFir = GetCheck(m_checkFir);
     tone.nFirInputVolume = m_nFirInputVolume;
@@ -97,12 +97,8 @@ void CAerolyreDlg::OnLoadTone() {
     file.Abort();
 
     // Every field read before a failure is applied, in file order.
-    QLineEdit* const texts[] = {m_editRange, m_editRangeAdjust, m_editLeftShift, m_editRightShift,
-                                m_editModRatio, m_editModDepth, m_editFeedback, m_editDistortion};
-    const std::string* const values[] = {&tone.strRange, &tone.strRangeAdjust, &tone.strLeftShift,
-                                         &tone.strRightShift, &tone.strModRatio, &tone.strModDepth,
-                                         &tone.strFeedback, &tone.strDistortion};
-    for (int i = 0; i < 8 && 2 + i <= nFields; ++i) SetText(texts[i], *values[i]);
+    const std::array<QLineEdit*, 8> edits = ToneEdits();
+    for (int i = 0; i < 8 && 2 + i <= nFields; ++i) SetText(edits[i], tone.*kToneTextFields[i].pTone);
     if (nFields >= 10) SetCheck(m_checkDetune, tone.nCheckDetune);
     if (nFields >= 11) {
         SetCheck(m_checkFir, tone.nCheckFir);
