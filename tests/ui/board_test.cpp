@@ -147,14 +147,13 @@ TEST_F(BoardFixture, PaintsTheGridAndTheGuide) {
     EXPECT_EQ(guideInRows(B - 23 + 15, B), 0);
 }
 
-TEST_F(BoardFixture, ClosingWithTheThreadAlreadyGoneDoesNotSleep) {
+// How long this takes is measured by BM_StopWithTheThreadAlreadyGone.
+TEST_F(BoardFixture, ClosingWithTheThreadAlreadyGoneStillRequestsTheStop) {
     CBoardDlg board(nullptr);
     PerformanceState.bRunning.store(1);
-    const auto t0 = std::chrono::steady_clock::now();
     RunModal(board, [] {});
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
-    EXPECT_LT(ms.count(), 90);
-    EXPECT_EQ(PerformanceState.bRunning.load(), 0) << "the stop request is made all the same";
+    EXPECT_EQ(PerformanceState.bRunning.load(), 0);
+    EXPECT_EQ(PerformanceState.nActiveThreads.load(), 0);
 }
 
 TEST_F(BoardFixture, GuidesAppearWhereTheirNotesSoundAndTheKeysToggleThem) {
