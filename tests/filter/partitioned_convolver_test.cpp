@@ -127,14 +127,3 @@ TEST(PartitionedConvolver, StageWithFeedbackFollowsTheDirectForm) {
     }
     RecordProperty("worst_difference", std::to_string(worst));
 }
-
-TEST(PartitionedConvolver, KernelChoosesItAboveTheThreshold) {
-    std::vector<float> h(kDefaultFirPartitionThreshold + 1, 0.5f);
-    NSPFirState state;
-    ASSERT_TRUE(nspsFirInit(h.data(), static_cast<int>(h.size()), nullptr, &state));
-    EXPECT_NE(state.pLong, nullptr);
-    nspFirFree(&state);
-    ASSERT_TRUE(nspsFirInit(h.data(), kDefaultFirPartitionThreshold, nullptr, &state));
-    EXPECT_EQ(state.pLong, nullptr);
-    nspFirFree(&state);
-}

@@ -78,15 +78,27 @@ TEST(MainDialog, EveryControlHasItsIdKindTextAndDefault) {
     });
 }
 
-TEST(MainDialog, ControlsSitAtTheirTemplateRectangles) {
-    CAerolyreDlg dlg;
-    // Dialog units through the font's base units: the play button spans the dialog's width.
-    const QRect play = dlg.GetDlgItem(1000)->geometry();
-    EXPECT_EQ(play, dlg.MapDialogRect(7, 278, 316, 24));
-    EXPECT_EQ(dlg.GetDlgItem(1009)->geometry(), dlg.MapDialogRect(87, 220, 38, 15));
-    EXPECT_EQ(dlg.size(), dlg.MapDialogRect(0, 0, 331, 307).size());
-    EXPECT_GT(dlg.BaseUnitX(), 4);
-    EXPECT_GT(dlg.BaseUnitY(), 8);
+// Dialog units through the font's base units: a wrong conversion puts controls off the window
+// or on top of each other.
+TEST(Dialogs, EveryControlLiesInsideItsDialogWithoutOverlappingAnother) {
+    for (int nId : {IDD_ABOUTBOX, IDD_AEROLYRE_DIALOG, IDD_FIR, IDD_ACCOMP, IDD_RECORD}) {
+        CDialog dlg(GetDialogTemplate(nId), nullptr);
+        const QRect inside(QPoint(0, 0), dlg.size());
+        std::vector<QRect> placed;
+        for (const ControlTemplate& c : dlg.Template()->controls) {
+            // Labels share one id; group boxes frame others by design.
+            if (c.kind == ControlKind::Static || c.kind == ControlKind::Icon || c.kind == ControlKind::GroupBox) continue;
+            QWidget* w = dlg.GetDlgItem(c.nId);
+            ASSERT_NE(w, nullptr) << nId << " control " << c.nId;
+            EXPECT_TRUE(inside.contains(w->geometry())) << nId << " control " << c.nId;
+            placed.push_back(w->geometry());
+        }
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            for (std::size_t j = i + 1; j < placed.size(); ++j) {
+                EXPECT_FALSE(placed[i].intersects(placed[j])) << nId << ": controls " << i << " and " << j;
+            }
+        }
+    }
 }
 
 TEST(Dialogs, NoCheckBoxOrRadioButtonCutsOffItsText) {
