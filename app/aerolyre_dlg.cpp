@@ -2,6 +2,7 @@
 // settings a session reads.
 #include "app/aerolyre_dlg.h"
 
+#include <unistd.h>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -11,23 +12,22 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <climits>
-#include <unistd.h>
 
+#include <cstdio>
 #include "app/about_dlg.h"
 #include "app/device_dlg.h"
-#include "files/takes.h"
 #include "app/tuning_dlg.h"
+#include "board/board_dlg.h"
+#include "engine/parameter_derivation.h"
 #include "engine/take_writer.h"
 #include "engine/tone_texts.h"
+#include "files/takes.h"
 #include "platform/message_service.h"
-#include <cstdio>
-#include "res/message_box.h"
-#include "platform/wave_out.h"
-#include "board/board_dlg.h"
 #include "platform/qt/file_dialog.h"
-#include "engine/parameter_derivation.h"
 #include "platform/qt/icons.h"
+#include "platform/wave_out.h"
 #include "res/dialog_templates.h"
+#include "res/message_box.h"
 #include "res/string_table.h"
 
 namespace {
@@ -51,7 +51,8 @@ void SetCheck(QCheckBox* pBox, int nState) {
         // An automatic check box leaves the third state on its first click (to checked) and never
         // comes back to it by clicking.
         QObject::connect(
-            pBox, &QAbstractButton::clicked, pBox, [pBox] { pBox->setTristate(false); }, Qt::SingleShotConnection);
+            pBox, &QAbstractButton::clicked, pBox, [pBox] { pBox->setTristate(false); },
+            Qt::SingleShotConnection);
     }
 }
 
@@ -107,7 +108,8 @@ BOOL CAerolyreDlg::OnInitDialog() {
 
     const ParameterTexts t = StartupParameterTexts();
     const std::array<QLineEdit*, 8> edits = ToneEdits();
-    for (std::size_t i = 0; i < edits.size(); ++i) edits[i]->setText(QString::fromStdString(t.*kToneTextFields[i].pText));
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        edits[i]->setText(QString::fromStdString(t.*kToneTextFields[i].pText));
     m_editBuffer->setText(QString::fromStdString(t.strBuffer));
     m_editCache->setText("64");
 
@@ -242,12 +244,13 @@ SessionSettings CAerolyreDlg::GetSessionSettings() const {
     SessionSettings s;
     s.texts.strBuffer = m_editBuffer->text().toStdString();
     const std::array<QLineEdit*, 8> edits = ToneEdits();
-    for (std::size_t i = 0; i < edits.size(); ++i) s.texts.*kToneTextFields[i].pText = edits[i]->text().toStdString();
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        s.texts.*kToneTextFields[i].pText = edits[i]->text().toStdString();
     s.nCheckDetune = GetCheck(m_checkDetune);
     s.dwOverCycleData = GetOverCycleItemData();
     s.strCache = m_editCache->text().toStdString();
-    s.fir = {GetCheck(m_checkFir), &m_firFilter1, &m_firFilter2, m_nFirInputVolume, m_nFirFilter2Volume,
-             m_nFirDelay, m_nFirFeedback};
+    s.fir = {GetCheck(m_checkFir), &m_firFilter1, &m_firFilter2, m_nFirInputVolume,
+             m_nFirFilter2Volume,  m_nFirDelay,   m_nFirFeedback};
     s.nCheckAccomp = GetCheck(m_checkAccomp);
     s.strAccompFile = m_strAccompFile;
     s.bAccompLoop = m_bAccompLoop != 0;
@@ -280,7 +283,8 @@ void CAerolyreDlg::OnPlay() {
     board.m_rectPlace = m_rectBoard;
     const auto askRecordPath = [this](std::string& strPath) {
         // No initial name: the dialog starts in the current folder.
-        CFileDialog dlg(false, ".wav", "", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON,
+        CFileDialog dlg(false, ".wav", "",
+                        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON,
                         "録音ﾌｧｲﾙ(wav)|*.wav||", this);
         if (dlg.DoModal() != IDOK) return false;
         strPath = dlg.GetPathName();
@@ -312,7 +316,9 @@ void CAerolyreDlg::OnPlay() {
         return;
     }
     // MIDI is sent when its sample sounds: after the ring of blocks ahead of the device.
-    if (m_pMidi) m_pMidi->BeginSession(kBlockCount * PerformanceState.nBlockSamples / static_cast<double>(kSampleRate));
+    if (m_pMidi)
+        m_pMidi->BeginSession(kBlockCount * PerformanceState.nBlockSamples /
+                              static_cast<double>(kSampleRate));
     board.m_pTuningChoice = &m_tuningChoice;
     board.m_pTuning = &m_tuning;
     // The audio thread renders while the board is up; when it returns the thread has ended.

@@ -17,8 +17,7 @@ CDeviceDlg::CDeviceDlg(QWidget* pParent, std::vector<std::string> names, std::st
     : CDialog(GetDialogTemplate(IDD_DEVICE), pParent),
       m_strDevice(std::move(strCurrent)),
       m_names(std::move(names)) {
-    if (!m_strDevice.empty() &&
-        std::find(m_names.begin(), m_names.end(), m_strDevice) == m_names.end()) {
+    if (!m_strDevice.empty() && std::find(m_names.begin(), m_names.end(), m_strDevice) == m_names.end()) {
         m_names.push_back(m_strDevice);
     }
 }
@@ -28,15 +27,13 @@ BOOL CDeviceDlg::OnInitDialog() {
     pList->addItem(QString::fromUtf8(kDefaultDevice));
     for (const std::string& strName : m_names) pList->addItem(QString::fromStdString(strName));
     const auto it = std::find(m_names.begin(), m_names.end(), m_strDevice);
-    pList->setCurrentRow(m_strDevice.empty() || it == m_names.end()
-                             ? 0
-                             : static_cast<int>(it - m_names.begin()) + 1);
+    pList->setCurrentRow(
+        m_strDevice.empty() || it == m_names.end() ? 0 : static_cast<int>(it - m_names.begin()) + 1);
     return TRUE;
 }
 
 void CDeviceDlg::OnOK() {
     const int nRow = Item<QListWidget>(IDC_DEVICE_LIST)->currentRow();
-    m_strDevice =
-        nRow >= 1 && nRow <= static_cast<int>(m_names.size()) ? m_names[nRow - 1] : std::string();
+    m_strDevice = nRow >= 1 && nRow <= static_cast<int>(m_names.size()) ? m_names[nRow - 1] : std::string();
     EndDialog(IDOK);
 }

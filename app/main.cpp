@@ -25,8 +25,7 @@ int TakeOwnOptions(int& argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--list-devices") {
-            for (const std::string& strName : ListWaveOutDevices())
-                std::printf("%s\n", strName.c_str());
+            for (const std::string& strName : ListWaveOutDevices()) std::printf("%s\n", strName.c_str());
             return 0;
         }
         if (arg == "--device" || arg.rfind("--device=", 0) == 0) {

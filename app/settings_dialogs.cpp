@@ -2,8 +2,8 @@
 // commit them all together on OK.
 #include "app/aerolyre_dlg.h"
 #include "engine/decimal_text.h"
-#include "options/fir_dlg.h"
 #include "options/accomp_dlg.h"
+#include "options/fir_dlg.h"
 #include "options/record_dlg.h"
 
 void CAerolyreDlg::OnFirSettings() {

@@ -31,8 +31,8 @@ bool QueryString(HKEY hKey, UINT nName, std::string& value) {
     char buf[kStringBuffer];
     DWORD cb = sizeof buf;
     DWORD dwType = 0;
-    if (RegQueryValueExA(hKey, ResString(nName).c_str(), nullptr, &dwType, reinterpret_cast<BYTE*>(buf), &cb) !=
-        ERROR_SUCCESS) {
+    if (RegQueryValueExA(hKey, ResString(nName).c_str(), nullptr, &dwType, reinterpret_cast<BYTE*>(buf),
+                         &cb) != ERROR_SUCCESS) {
         return false;
     }
     // A value of another type is read as the bytes it holds, up to the first zero.
@@ -88,8 +88,10 @@ void CAerolyreDlg::RestoreSettings() {
         SetOverCycleTopIndex(nTop);
     }
     std::string text;
-    m_editBuffer->setText(QString::fromStdString(QueryString(key.m_hKey, IDS_REG_BUFSIZE, text) ? text : "400"));
-    m_editCache->setText(QString::fromStdString(QueryString(key.m_hKey, IDS_REG_CACHESIZE, text) ? text : "64"));
+    m_editBuffer->setText(
+        QString::fromStdString(QueryString(key.m_hKey, IDS_REG_BUFSIZE, text) ? text : "400"));
+    m_editCache->setText(
+        QString::fromStdString(QueryString(key.m_hKey, IDS_REG_CACHESIZE, text) ? text : "64"));
     if (QueryString(key.m_hKey, IDS_REG_TONE_PATH, text)) m_strTonePath = text;
     if (QueryString(key.m_hKey, IDS_REG_FIR_PATH, text)) m_strFirPath = text;
     LONG nValue = 0;
@@ -112,11 +114,13 @@ void CAerolyreDlg::RestoreSettings() {
         m_strWaveDevice = text;
         m_bWaveDeviceStored = true;
         // The command line and then the environment come before the saved choice.
-        if (!s_bDeviceGiven && std::getenv("AEROLYRE_WAVE_DEVICE") == nullptr) SetWaveOutDevice(m_strWaveDevice);
+        if (!s_bDeviceGiven && std::getenv("AEROLYRE_WAVE_DEVICE") == nullptr)
+            SetWaveOutDevice(m_strWaveDevice);
     }
 
     RECT rc;
-    if (QueryRect(key.m_hKey, IDS_REG_MAINDLG_L, IDS_REG_MAINDLG_T, IDS_REG_MAINDLG_B, IDS_REG_MAINDLG_R, rc)) {
+    if (QueryRect(key.m_hKey, IDS_REG_MAINDLG_L, IDS_REG_MAINDLG_T, IDS_REG_MAINDLG_B, IDS_REG_MAINDLG_R,
+                  rc)) {
         // Only the top-left corner is applied: the main dialog is not resizable.
         const RECT now = GetWindowRect();
         MoveWindow(RECT{rc.left, rc.top, rc.left + (now.right - now.left), rc.top + (now.bottom - now.top)});
@@ -144,7 +148,8 @@ void CAerolyreDlg::SaveSettings() {
     SetDword(key.m_hKey, IDS_REG_BOARD_T, m_rectBoard.top);
     SetDword(key.m_hKey, IDS_REG_BOARD_B, m_rectBoard.bottom);
     SetDword(key.m_hKey, IDS_REG_BOARD_R, m_rectBoard.right);
-    if (m_bWaveDeviceStored || !m_strWaveDevice.empty()) SetString(key.m_hKey, IDS_REG_WAVE_DEVICE, m_strWaveDevice);
+    if (m_bWaveDeviceStored || !m_strWaveDevice.empty())
+        SetString(key.m_hKey, IDS_REG_WAVE_DEVICE, m_strWaveDevice);
     if (m_bMidiStored) SetDword(key.m_hKey, IDS_REG_MIDI, m_nMidiMode);
     if (m_bTuningStored) {
         SetDword(key.m_hKey, IDS_REG_TUNING_GUIDES, m_tuningChoice.bGuides ? 1 : 0);

@@ -5,12 +5,12 @@
 #include <QPushButton>
 
 #include "app/aerolyre_dlg.h"
-#include "res/message_box.h"
 #include "engine/tone_texts.h"
 #include "files/tone_file.h"
 #include "platform/atomic_file.h"
 #include "platform/file.h"
 #include "platform/qt/file_dialog.h"
+#include "res/message_box.h"
 #include "res/resource.h"
 
 namespace {
@@ -56,7 +56,8 @@ bool SaveToneFile(const std::string& strPath, ToneData& tone) {
     }
     CFile file;
     CFileException e;
-    if (!file.Open(replace.TempPath().c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, &e)) {
+    if (!file.Open(replace.TempPath().c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive,
+                   &e)) {
         ReportFileError(e);
         return false;
     }

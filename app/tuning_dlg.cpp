@@ -7,9 +7,9 @@
 #include <QRadioButton>
 #include <cstdlib>
 
-#include "res/message_box.h"
 #include "platform/qt/file_dialog.h"
 #include "res/dialog_templates.h"
+#include "res/message_box.h"
 #include "res/resource.h"
 #include "res/string_table.h"
 
@@ -58,21 +58,18 @@ void CTuningDlg::EnableScaleFiles() {
 }
 
 void CTuningDlg::OnChooseScale() {
-    CFileDialog dlg(true, ".scl", m_editScale->text().toStdString(),
-                    OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, "Scala音階ﾌｧｲﾙ(*.scl)|*.scl||", this);
+    CFileDialog dlg(true, ".scl", m_editScale->text().toStdString(), OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                    "Scala音階ﾌｧｲﾙ(*.scl)|*.scl||", this);
     if (dlg.DoModal() == IDOK) m_editScale->setText(QString::fromStdString(dlg.GetPathName()));
 }
 
 void CTuningDlg::OnChooseKbm() {
-    CFileDialog dlg(true, ".kbm", m_editKbm->text().toStdString(),
-                    OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, "Scalaキーボードマップ(*.kbm)|*.kbm||",
-                    this);
+    CFileDialog dlg(true, ".kbm", m_editKbm->text().toStdString(), OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                    "Scalaキーボードマップ(*.kbm)|*.kbm||", this);
     if (dlg.DoModal() == IDOK) m_editKbm->setText(QString::fromStdString(dlg.GetPathName()));
 }
 
-void CTuningDlg::OnClearKbm() {
-    m_editKbm->clear();
-}
+void CTuningDlg::OnClearKbm() { m_editKbm->clear(); }
 
 void CTuningDlg::OnOK() {
     TuningChoice choice;
@@ -98,8 +95,7 @@ void CTuningDlg::OnOK() {
         CTuning tuning;
         std::string strError;
         if (choice.strScale.empty() || !choice.Build(tuning, strError)) {
-            AfxMessageBox(ResString(IDS_ERR_TUNING_SCALE) +
-                          (strError.empty() ? "" : "\n" + strError));
+            AfxMessageBox(ResString(IDS_ERR_TUNING_SCALE) + (strError.empty() ? "" : "\n" + strError));
             return;
         }
     }

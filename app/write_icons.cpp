@@ -59,16 +59,21 @@ bool WriteSvg(const QString& path) {
     std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "w");
     if (f == nullptr) return false;
     std::fprintf(f, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    std::fprintf(f, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n");
-    std::fprintf(f, "  <clipPath id=\"board\"><rect width=\"256\" height=\"256\" rx=\"%g\"/></clipPath>\n", kCornerRadius);
+    std::fprintf(
+        f,
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n");
+    std::fprintf(f, "  <clipPath id=\"board\"><rect width=\"256\" height=\"256\" rx=\"%g\"/></clipPath>\n",
+                 kCornerRadius);
     std::fprintf(f, "  <rect width=\"256\" height=\"256\" rx=\"%g\" fill=\"%s\"/>\n", kCornerRadius, kBlack);
-    std::fprintf(f, "  <g stroke=\"%s\" stroke-width=\"%g\" clip-path=\"url(#board)\">\n", kGreen, kGridWidth);
+    std::fprintf(f, "  <g stroke=\"%s\" stroke-width=\"%g\" clip-path=\"url(#board)\">\n", kGreen,
+                 kGridWidth);
     for (double g : kGridLines) {
         std::fprintf(f, "    <line x1=\"%g\" y1=\"0\" x2=\"%g\" y2=\"256\"/>\n", g, g);
         std::fprintf(f, "    <line x1=\"0\" y1=\"%g\" x2=\"256\" y2=\"%g\"/>\n", g, g);
     }
-    std::fprintf(f, "  </g>\n  <path fill=\"none\" stroke=\"%s\" stroke-width=\"%g\" stroke-linecap=\"round\" "
-                    "stroke-linejoin=\"round\" d=\"",
+    std::fprintf(f,
+                 "  </g>\n  <path fill=\"none\" stroke=\"%s\" stroke-width=\"%g\" stroke-linecap=\"round\" "
+                 "stroke-linejoin=\"round\" d=\"",
                  kGold, kWaveWidth);
     const std::vector<Point> points = WavePoints();
     for (std::size_t i = 0; i < points.size(); ++i) {
@@ -105,7 +110,8 @@ QImage DrawIcon(int nSize) {
     p.drawPath(wave);
 
     const Point c = PointerCentre();
-    p.fillRect(QRectF(c.x - kPointerSize / 2, c.y - kPointerSize / 2, kPointerSize, kPointerSize), QColor(kWhite));
+    p.fillRect(QRectF(c.x - kPointerSize / 2, c.y - kPointerSize / 2, kPointerSize, kPointerSize),
+               QColor(kWhite));
     return image;
 }
 
@@ -118,7 +124,9 @@ int main(int argc, char** argv) {
     const QString dir = QString::fromLocal8Bit(argv[1]);
     bool ok = WriteSvg(dir + "/aerolyre.svg");
     for (int nSize : kSizes) {
-        const QImage image = nSize == 16 ? QImage(kAppIcon16) : nSize == 32 ? QImage(kAppIcon32) : DrawIcon(nSize);
+        const QImage image = nSize == 16   ? QImage(kAppIcon16)
+                             : nSize == 32 ? QImage(kAppIcon32)
+                                           : DrawIcon(nSize);
         ok = image.save(dir + QString("/aerolyre-%1.png").arg(nSize)) && ok;
     }
     return ok ? 0 : 1;

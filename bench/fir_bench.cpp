@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "filter/fir_kernel.h"
 #include "filter/fir_filter.h"
+#include "filter/fir_kernel.h"
 #include "filter/fir_stage.h"
 #include "platform/sample_scale.h"
 
@@ -21,8 +21,8 @@ FirStageState g_stage;
 namespace {
 
 void SetRealTimeCounter(benchmark::State& state) {
-    state.counters["realtime_x"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) / kSampleRate, benchmark::Counter::kIsRate);
+    state.counters["realtime_x"] = benchmark::Counter(static_cast<double>(state.iterations()) / kSampleRate,
+                                                      benchmark::Counter::kIsRate);
 }
 
 std::vector<float> RandomTaps(int n, unsigned seed) {
@@ -90,7 +90,8 @@ void BM_FirStageWorstCall(benchmark::State& state) {
             const double x = static_cast<double>(static_cast<std::int32_t>(noise) >> 17);
             const auto t0 = std::chrono::steady_clock::now();
             benchmark::DoNotOptimize(ProcessFirStage(g_stage, x, nPos));
-            const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
+            const double ns =
+                std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
             windowMax = std::max(windowMax, ns);
             worst = std::max(worst, ns);
             if ((i + 1) % kWindow == 0) {

@@ -1,6 +1,6 @@
 // Real-time factor of a whole render: CPU seconds of the process (all threads counted) per second
-// of audio, so below 1 is faster than real time: the voice, the filter stage, the accompaniment reader and the recording writer with
-// their I/O threads, on the render tool's immediate device.
+// of audio, so below 1 is faster than real time: the voice, the filter stage, the accompaniment reader and
+// the recording writer with their I/O threads, on the render tool's immediate device.
 //
 //   aerolyre_render_rtf [SECONDS]
 #include <time.h>
@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "res/message_box.h"
 #include "engine/performance_state.h"
 #include "files/wave_file.h"
 #include "filter/fir_filter.h"
 #include "platform/file.h"
+#include "res/message_box.h"
 #include "tools/render_session.h"
 
 namespace {
@@ -41,7 +41,8 @@ std::vector<GestureRow> Sweep(double dSeconds) {
     const auto nTotal = static_cast<std::uint64_t>(dSeconds * kSampleRate);
     for (std::uint64_t n = 0; n < nTotal; n += 441) {
         const double t = static_cast<double>(n) / kSampleRate;
-        rows.push_back({n, 0.5 + 0.45 * std::sin(t * 1.3), 0.3 + 0.25 * std::sin(t * 0.7), (n / 44100) % 3 == 1, false});
+        rows.push_back(
+            {n, 0.5 + 0.45 * std::sin(t * 1.3), 0.3 + 0.25 * std::sin(t * 0.7), (n / 44100) % 3 == 1, false});
     }
     rows.push_back({nTotal, 0.0, 1.0, false, false});
     return rows;
@@ -106,7 +107,13 @@ int main(int argc, char** argv) {
             std::vector<std::int16_t> out;
             const double t0 = CpuSeconds();
             const double w0 = WallSeconds();
-            const bool bOk = RenderSession(s, rows, [&](std::string& p) { p = record; return true; }, out);
+            const bool bOk = RenderSession(
+                s, rows,
+                [&](std::string& p) {
+                    p = record;
+                    return true;
+                },
+                out);
             // The teardown's fixed 100 ms pause is sleep, not work: it shows in wall time only.
             const double dCpu = CpuSeconds() - t0;
             (void)w0;
@@ -114,7 +121,8 @@ int main(int argc, char** argv) {
             cpu.push_back(dCpu);
         }
         std::sort(cpu.begin(), cpu.end());
-        std::printf("%-66s %10.1f %10.3f %10.4f %9.1fx\n", c.name, dSeconds, cpu[1], cpu[1] / dSeconds, dSeconds / cpu[1]);
+        std::printf("%-66s %10.1f %10.3f %10.4f %9.1fx\n", c.name, dSeconds, cpu[1], cpu[1] / dSeconds,
+                    dSeconds / cpu[1]);
     }
     std::filesystem::remove_all(dir);
     return 0;

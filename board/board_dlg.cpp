@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr int kGridPitch = 20;   // pixels between grid lines
-constexpr int kGridOffset = 3;   // first line from the left and top edges
+constexpr int kGridPitch = 20;  // pixels between grid lines
+constexpr int kGridOffset = 3;  // first line from the left and top edges
 const QColor kGridColour(0, 128, 0);
 const QColor kGuideColour(208, 160, 0);
 constexpr int kGuideFontPixels = 12;
@@ -62,7 +62,8 @@ void CBoardDlg::mouseMoveEvent(QMouseEvent* pEvent) {
     if (InClient(pt)) {
         const QRect rc = rect();
         PerformanceState.dPointerX.store(static_cast<double>(pt.x()) / rc.width(), std::memory_order_relaxed);
-        PerformanceState.dPointerY.store(static_cast<double>(pt.y()) / rc.height(), std::memory_order_relaxed);
+        PerformanceState.dPointerY.store(static_cast<double>(pt.y()) / rc.height(),
+                                         std::memory_order_relaxed);
     }
     CDialog::mouseMoveEvent(pEvent);
 }
@@ -120,7 +121,8 @@ void CBoardDlg::paintEvent(QPaintEvent*) {
     const QFontMetrics fm(font);
     for (const auto& line : kGuide) {
         // The text's top at the given distance above the bottom: its baseline one ascent lower.
-        painter.drawText(kGridOffset, nBottom - line.nAboveBottom + fm.ascent(), QString::fromStdString(ResString(line.nId)));
+        painter.drawText(kGridOffset, nBottom - line.nAboveBottom + fm.ascent(),
+                         QString::fromStdString(ResString(line.nId)));
     }
     if (GuidesShown()) PaintGuides(painter, rc);
 }
@@ -130,8 +132,9 @@ void CBoardDlg::PaintGuides(QPainter& painter, const QRect& rc) {
     const std::vector<TuningNote>& notes = m_pTuning->Notes();
     const QFontMetrics fm(painter.font());
     // Where the notes sound with no button held; too dense a scale shows its degree 0 alone.
-    const double dOctavesPerNote =
-        notes.size() > 1 ? (notes.back().dLog2Hz - notes.front().dLog2Hz) / static_cast<double>(notes.size() - 1) : 1.0;
+    const double dOctavesPerNote = notes.size() > 1 ? (notes.back().dLog2Hz - notes.front().dLog2Hz) /
+                                                          static_cast<double>(notes.size() - 1)
+                                                    : 1.0;
     const double dPixelsPerNote = rc.width() * dOctavesPerNote / map.dScale;
     for (const TuningNote& note : notes) {
         const double x = map.XForLog2Hz(note.dLog2Hz);
@@ -141,7 +144,9 @@ void CBoardDlg::PaintGuides(QPainter& painter, const QRect& rc) {
         const int px = rc.left() + static_cast<int>(std::lround(x * rc.width()));
         painter.setPen(QPen(bRoot ? kRootColour : kNoteColour, 0));
         painter.drawLine(px, rc.top(), px, rc.bottom());
-        if (bRoot) painter.drawText(px + 3, rc.top() + 2 + fm.ascent(), QString::fromStdString(m_pTuning->Name(note)));
+        if (bRoot)
+            painter.drawText(px + 3, rc.top() + 2 + fm.ascent(),
+                             QString::fromStdString(m_pTuning->Name(note)));
     }
 
     const double dInc = PerformanceState.dSoundingInc.load(std::memory_order_relaxed);
@@ -150,12 +155,13 @@ void CBoardDlg::PaintGuides(QPainter& painter, const QRect& rc) {
         const double dLog2 = map.Log2HzOfStep(dInc);
         const TuningNote& near = m_pTuning->Nearest(dLog2);
         const int nCents = static_cast<int>(std::lround(1200.0 * (dLog2 - near.dLog2Hz)));
-        text = QString::fromStdString(m_pTuning->Name(near)) + QString::asprintf(" %+d", nCents) + QString::fromUtf8("¢");
+        text = QString::fromStdString(m_pTuning->Name(near)) + QString::asprintf(" %+d", nCents) +
+               QString::fromUtf8("¢");
     }
     if (m_pTuningChoice->bQuantise) text += QString::fromUtf8(" 補正");
     // Below the octave names, on its own black box so no line runs through it.
-    const QRect box(rc.right() - 8 - fm.horizontalAdvance(text), rc.top() + 4 + fm.height(), fm.horizontalAdvance(text) + 6,
-                    fm.height() + 2);
+    const QRect box(rc.right() - 8 - fm.horizontalAdvance(text), rc.top() + 4 + fm.height(),
+                    fm.horizontalAdvance(text) + 6, fm.height() + 2);
     painter.fillRect(box, Qt::black);
     painter.setPen(kRootColour);
     painter.drawText(box.left() + 3, box.top() + 1 + fm.ascent(), text);

@@ -40,7 +40,9 @@ private:
     // the window while a button is held; the board never saw those.
     bool InClient(const QPoint& pt) const;
     void OnButtonDown(Qt::MouseButton button);
-    bool GuidesShown() const { return m_pTuningChoice != nullptr && m_pTuning != nullptr && m_pTuningChoice->bGuides; }
+    bool GuidesShown() const {
+        return m_pTuningChoice != nullptr && m_pTuning != nullptr && m_pTuningChoice->bGuides;
+    }
     // Note lines, degree 0 named, and the sounding note with its deviation in cents.
     void PaintGuides(QPainter& painter, const QRect& rc);
 

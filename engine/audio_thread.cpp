@@ -36,9 +36,9 @@ bool Running() { return PerformanceState.bRunning.load(kAcquire) != 0; }
 // The thread's own state for one session.
 struct AudioSession {
     CVoice voice;
-    int nDelayPos = 0;           // the filter stage's feedback delay position
-    std::uint64_t nSample = 0;   // output samples begun, for the sample hook
-    std::uint64_t nRendered = 0; // output samples rendered
+    int nDelayPos = 0;            // the filter stage's feedback delay position
+    std::uint64_t nSample = 0;    // output samples begun, for the sample hook
+    std::uint64_t nRendered = 0;  // output samples rendered
     CMidiEncoder midi;
     CMidiEventQueue* pMidi = nullptr;
     CTakeQueue* pTake = nullptr;
@@ -55,8 +55,8 @@ VoiceInput ReadVoiceInput() {
 }
 
 bool SamePointer(const VoiceInput& a, const VoiceInput& b) {
-    return a.dPointerX == b.dPointerX && a.dPointerY == b.dPointerY && a.dRightClickFactor == b.dRightClickFactor &&
-           a.dLeftClickFactor == b.dLeftClickFactor;
+    return a.dPointerX == b.dPointerX && a.dPointerY == b.dPointerY &&
+           a.dRightClickFactor == b.dRightClickFactor && a.dLeftClickFactor == b.dLeftClickFactor;
 }
 
 // The take keeps the pointer and buttons where they change; a click factor other than 1 is a
@@ -78,7 +78,8 @@ bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
     double v = s.voice.NextSample(in);
     // For the board's readout of the sounding note.
     ps.dSoundingInc.store(s.voice.PhaseInc(), std::memory_order_relaxed);
-    if (s.pMidi != nullptr) s.midi.Process(s.nRendered, s.voice.TargetAmp(), s.voice.Amp(), s.voice.PhaseInc());
+    if (s.pMidi != nullptr)
+        s.midi.Process(s.nRendered, s.voice.TargetAmp(), s.voice.Amp(), s.voice.PhaseInc());
     if (ps.pFirStage1 != nullptr) v = ProcessFirStage(ps, v, s.nDelayPos);
 
     CWaveStream* pWriter = ps.pRecordWriter;
@@ -150,7 +151,8 @@ void ReleaseSessionResources(bool bBlocksQueued) {
         if (bBlocksQueued) {
             waveOutReset(ps.hWaveOut);
             for (WAVEHDR& hdr : ps.aWaveHdr) {
-                if (hdr.dwUser.load(kAcquire) != 0) waveOutUnprepareHeader(ps.hWaveOut, &hdr, sizeof(WAVEHDR));
+                if (hdr.dwUser.load(kAcquire) != 0)
+                    waveOutUnprepareHeader(ps.hWaveOut, &hdr, sizeof(WAVEHDR));
             }
         }
         waveOutClose(ps.hWaveOut);
@@ -202,8 +204,8 @@ void AudioThreadProc(void*) {
         session.midi.End(session.nRendered);
         if (session.pTake != nullptr) {
             const VoiceInput& in = session.lastInput;
-            session.pTake->TryPush(TakeRow{session.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0,
-                                           in.dRightClickFactor != 1.0, true});
+            session.pTake->TryPush(TakeRow{session.nRendered, in.dPointerX, in.dPointerY,
+                                           in.dLeftClickFactor != 1.0, in.dRightClickFactor != 1.0, true});
         }
     } catch (...) {
         g_bFailed.store(true, kRelease);
@@ -214,7 +216,8 @@ void AudioThreadProc(void*) {
         g_bFailed.store(true, kRelease);
     }
     // The sound has stopped: a file write here can no longer hold up a block.
-    if (g_bFailed.exchange(false, std::memory_order_acq_rel)) LogLine("the play session ended on an internal error");
+    if (g_bFailed.exchange(false, std::memory_order_acq_rel))
+        LogLine("the play session ended on an internal error");
 
     // Last act: a board that sees 0 knows every resource of the session is released.
     ps.nActiveThreads.fetch_sub(1, kRelease);

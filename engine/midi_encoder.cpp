@@ -9,17 +9,14 @@ namespace {
 constexpr double kA4Log2 = 8.78135971352466;  // log2(440)
 constexpr double kMaxAmp = 0.8;
 
-int NearestNote(double dLog2Hz) {
-    return static_cast<int>(std::lround(69.0 + 12.0 * (dLog2Hz - kA4Log2)));
-}
+int NearestNote(double dLog2Hz) { return static_cast<int>(std::lround(69.0 + 12.0 * (dLog2Hz - kA4Log2))); }
 int Loudness(double dAmp) {
     return std::clamp(static_cast<int>(std::lround(127.0 * dAmp / kMaxAmp)), 0, 127);
 }
 
 }  // namespace
 
-void CMidiEncoder::Init(MidiMode mode, int nBendRange, const PitchMapping& mapping,
-                        CMidiEventQueue* pQueue) {
+void CMidiEncoder::Init(MidiMode mode, int nBendRange, const PitchMapping& mapping, CMidiEventQueue* pQueue) {
     m_mode = mode;
     m_nBendRange = mode == MidiMode::Mpe ? kMpeBendRange : std::clamp(nBendRange, 1, kMaxBendRange);
     m_mapping = mapping;
@@ -42,8 +39,8 @@ void CMidiEncoder::Send(std::uint64_t nSample, std::uint8_t a, std::uint8_t b, s
 }
 
 void CMidiEncoder::Controller(std::uint64_t nSample, int nController, int nValue) {
-    Send(nSample, static_cast<std::uint8_t>(0xB0 | Channel()),
-         static_cast<std::uint8_t>(nController), static_cast<std::uint8_t>(nValue));
+    Send(nSample, static_cast<std::uint8_t>(0xB0 | Channel()), static_cast<std::uint8_t>(nController),
+         static_cast<std::uint8_t>(nValue));
 }
 
 void CMidiEncoder::Rpn0(std::uint64_t nSample, int nSemitones) {
@@ -65,8 +62,7 @@ void CMidiEncoder::Configure(std::uint64_t nSample) {
 
 int CMidiEncoder::Bend(double dLog2Hz) const {
     const double dSemitones = 69.0 + 12.0 * (dLog2Hz - kA4Log2) - m_nNote;
-    return std::clamp(static_cast<int>(std::lround(8192.0 + dSemitones / m_nBendRange * 8192.0)), 0,
-                      16383);
+    return std::clamp(static_cast<int>(std::lround(8192.0 + dSemitones / m_nBendRange * 8192.0)), 0, 16383);
 }
 
 void CMidiEncoder::NoteOn(std::uint64_t nSample, double dLog2Hz, double dTargetAmp) {
@@ -74,21 +70,18 @@ void CMidiEncoder::NoteOn(std::uint64_t nSample, double dLog2Hz, double dTargetA
     m_nNote = std::clamp(NearestNote(dLog2Hz), 0, 127);
     // The bend first, so the note starts at its pitch.
     m_nLastBend = Bend(dLog2Hz);
-    Send(nSample, static_cast<std::uint8_t>(0xE0 | Channel()),
-         static_cast<std::uint8_t>(m_nLastBend & 0x7F),
+    Send(nSample, static_cast<std::uint8_t>(0xE0 | Channel()), static_cast<std::uint8_t>(m_nLastBend & 0x7F),
          static_cast<std::uint8_t>(m_nLastBend >> 7));
     Send(nSample, static_cast<std::uint8_t>(0x90 | Channel()), static_cast<std::uint8_t>(m_nNote),
          static_cast<std::uint8_t>(std::max(1, Loudness(dTargetAmp))));
     // Legato: the old note ends after the new one has begun.
     if (nOld >= 0 && nOld != m_nNote) {
-        Send(nSample, static_cast<std::uint8_t>(0x80 | Channel()), static_cast<std::uint8_t>(nOld),
-             0);
+        Send(nSample, static_cast<std::uint8_t>(0x80 | Channel()), static_cast<std::uint8_t>(nOld), 0);
     }
     m_nLastControl = nSample;
 }
 
-void CMidiEncoder::Process(std::uint64_t nSample, double dTargetAmp, double dAmp,
-                           double dPhaseInc) {
+void CMidiEncoder::Process(std::uint64_t nSample, double dTargetAmp, double dAmp, double dPhaseInc) {
     if (m_pQueue == nullptr) return;
     const double dLog2Hz = dPhaseInc > 0 ? m_mapping.Log2HzOfStep(dPhaseInc) : kA4Log2;
     if (m_nNote < 0) {
@@ -108,16 +101,16 @@ void CMidiEncoder::Process(std::uint64_t nSample, double dTargetAmp, double dAmp
     const int nBend = Bend(dLog2Hz);
     if (nBend != m_nLastBend) {
         m_nLastBend = nBend;
-        Send(nSample, static_cast<std::uint8_t>(0xE0 | Channel()),
-             static_cast<std::uint8_t>(nBend & 0x7F), static_cast<std::uint8_t>(nBend >> 7));
+        Send(nSample, static_cast<std::uint8_t>(0xE0 | Channel()), static_cast<std::uint8_t>(nBend & 0x7F),
+             static_cast<std::uint8_t>(nBend >> 7));
         m_nLastControl = nSample;
     }
     const int nLoud = Loudness(dAmp);
     if (nLoud != m_nLastLoudness) {
         m_nLastLoudness = nLoud;
         if (m_mode == MidiMode::Mpe) {
-            Send(nSample, static_cast<std::uint8_t>(0xD0 | Channel()),
-                 static_cast<std::uint8_t>(nLoud), 0, 2);
+            Send(nSample, static_cast<std::uint8_t>(0xD0 | Channel()), static_cast<std::uint8_t>(nLoud), 0,
+                 2);
         } else {
             Controller(nSample, 11, nLoud);
         }
@@ -127,8 +120,7 @@ void CMidiEncoder::Process(std::uint64_t nSample, double dTargetAmp, double dAmp
 
 void CMidiEncoder::End(std::uint64_t nSample) {
     if (m_pQueue == nullptr || m_nNote < 0) return;
-    Send(nSample, static_cast<std::uint8_t>(0x80 | Channel()), static_cast<std::uint8_t>(m_nNote),
-         0);
+    Send(nSample, static_cast<std::uint8_t>(0x80 | Channel()), static_cast<std::uint8_t>(m_nNote), 0);
     m_nNote = -1;
     m_nLastLoudness = -1;
 }

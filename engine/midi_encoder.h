@@ -33,8 +33,7 @@ public:
     void End(std::uint64_t nSample);
 
 private:
-    void Send(std::uint64_t nSample, std::uint8_t a, std::uint8_t b, std::uint8_t c,
-              std::uint8_t nSize = 3);
+    void Send(std::uint64_t nSample, std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t nSize = 3);
     void Controller(std::uint64_t nSample, int nController, int nValue);
     void Rpn0(std::uint64_t nSample, int nSemitones);
     void NoteOn(std::uint64_t nSample, double dLog2Hz, double dTargetAmp);

@@ -22,7 +22,7 @@ class CWaveStream;
 class CTuning;
 struct TakeRow;
 
-constexpr int kBlockCount = 16;           // output blocks in flight
+constexpr int kBlockCount = 16;  // output blocks in flight
 
 // The filter stage's fields (dFirInputGain, dFirFeedbackGain, nFirDelayLength, pFirStage1,
 // pFirStage2, pFirDelayLine) come from its own record, which the stage's code takes as an argument.

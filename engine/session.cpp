@@ -8,11 +8,11 @@
 
 #include "engine/audio_thread.h"
 #include "engine/decimal_text.h"
-#include "res/message_box.h"
 #include "engine/performance_state.h"
 #include "files/wave_file.h"
 #include "files/wave_stream.h"
 #include "platform/message_service.h"
+#include "res/message_box.h"
 #include "res/resource.h"
 
 namespace {
@@ -73,7 +73,8 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
     ps.pAccompReader = nullptr;
     ps.pRecordWriter = nullptr;
 
-    if (const UINT nMessage = DeriveParameters(settings.texts, settings.nCheckDetune, settings.dwOverCycleData);
+    if (const UINT nMessage =
+            DeriveParameters(settings.texts, settings.nCheckDetune, settings.dwOverCycleData);
         nMessage != 0) {
         return Fail(nMessage);
     }
@@ -137,7 +138,8 @@ void StopSession() {
     const int nThreads = ps.nActiveThreads.load(kAcquire);
     ps.bRunning.store(0, kRelease);
     if (nThreads != 0) {
-        while (ps.nActiveThreads.load(kAcquire) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (ps.nActiveThreads.load(kAcquire) != 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     JoinAudioThread();
 }

@@ -15,16 +15,16 @@ class CTuning;
 // The main dialog's settings as a session reads them.
 struct SessionSettings {
     ParameterTexts texts;
-    int nCheckDetune = 0;             // check box 1003
-    DWORD_PTR dwOverCycleData = 1;    // item data of the over-cycle list's top item
-    std::string strCache = "64";      // edit 1035, KBytes
-    FirStageSettings fir;             // check box 1021 and the filter members
-    int nCheckAccomp = 0;             // check box 1017
+    int nCheckDetune = 0;           // check box 1003
+    DWORD_PTR dwOverCycleData = 1;  // item data of the over-cycle list's top item
+    std::string strCache = "64";    // edit 1035, KBytes
+    FirStageSettings fir;           // check box 1021 and the filter members
+    int nCheckAccomp = 0;           // check box 1017
     std::string strAccompFile;
     bool bAccompLoop = false;
-    int nAccompRatio = 50;            // percent of accompaniment in the mix
-    int nCheckRecord = 0;             // check box 1016
-    int nRecordFormat = 0;            // 0 = 16-bit integer, otherwise 32-bit float
+    int nAccompRatio = 50;  // percent of accompaniment in the mix
+    int nCheckRecord = 0;   // check box 1016
+    int nRecordFormat = 0;  // 0 = 16-bit integer, otherwise 32-bit float
     bool bRecordAccomp = false;
     // The tuning of the guides and the correction (null: neither in use); it outlives the session.
     const CTuning* pQuantise = nullptr;

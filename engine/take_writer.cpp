@@ -4,9 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
-CTakeWriter::~CTakeWriter() {
-    Stop();
-}
+CTakeWriter::~CTakeWriter() { Stop(); }
 
 bool CTakeWriter::Start(const std::string& strPath, const std::string& strHeader) {
     m_pFile = std::fopen(strPath.c_str(), "w");
@@ -32,9 +30,8 @@ bool CTakeWriter::Drain() {
     bool bAny = false;
     while (m_queue.TryPop(row)) {
         // 17 significant digits give back the same double when read.
-        if (std::fprintf(m_pFile, "%llu,%.17g,%.17g,%d,%d\n",
-                         static_cast<unsigned long long>(row.nSample), row.dX, row.dY,
-                         row.bLeft ? 1 : 0, row.bRight ? 1 : 0) < 0) {
+        if (std::fprintf(m_pFile, "%llu,%.17g,%.17g,%d,%d\n", static_cast<unsigned long long>(row.nSample),
+                         row.dX, row.dY, row.bLeft ? 1 : 0, row.bRight ? 1 : 0) < 0) {
             m_bOk = false;
         }
         bAny = true;

@@ -61,14 +61,12 @@ bool ParsePitch(const std::string& s, double& ratio) {
     errno = 0;
     if (w.find('.') != std::string::npos) {
         const double cents = std::strtod(w.c_str(), &end);
-        if (errno != 0 || *end != '\0' || !std::isfinite(cents) || std::fabs(cents) > 1e6)
-            return false;
+        if (errno != 0 || *end != '\0' || !std::isfinite(cents) || std::fabs(cents) > 1e6) return false;
         ratio = std::exp2(cents / 1200.0);
         return true;
     }
     const std::size_t slash = w.find('/');
-    const std::string p = w.substr(0, slash),
-                      q = slash == std::string::npos ? "1" : w.substr(slash + 1);
+    const std::string p = w.substr(0, slash), q = slash == std::string::npos ? "1" : w.substr(slash + 1);
     if (p.empty() || q.empty() || p.find_first_not_of("0123456789") != std::string::npos ||
         q.find_first_not_of("0123456789") != std::string::npos) {
         return false;
@@ -82,8 +80,7 @@ bool ParsePitch(const std::string& s, double& ratio) {
 }  // namespace
 
 void CTuning::Add(double dHz, int nDegree, int nOctave) {
-    if (!(dHz >= kLowestHz && dHz <= kHighestHz) ||
-        m_notes.size() >= static_cast<std::size_t>(kMaxNotes))
+    if (!(dHz >= kLowestHz && dHz <= kHighestHz) || m_notes.size() >= static_cast<std::size_t>(kMaxNotes))
         return;
     m_notes.push_back({std::log2(dHz), nDegree, nOctave});
 }
@@ -92,11 +89,10 @@ void CTuning::Finish() {
     std::sort(m_notes.begin(), m_notes.end(),
               [](const TuningNote& a, const TuningNote& b) { return a.dLog2Hz < b.dLog2Hz; });
     // Degrees that land on the same pitch are one note.
-    m_notes.erase(std::unique(m_notes.begin(), m_notes.end(),
-                              [](const TuningNote& a, const TuningNote& b) {
-                                  return b.dLog2Hz - a.dLog2Hz < 1e-9;
-                              }),
-                  m_notes.end());
+    m_notes.erase(
+        std::unique(m_notes.begin(), m_notes.end(),
+                    [](const TuningNote& a, const TuningNote& b) { return b.dLog2Hz - a.dLog2Hz < 1e-9; }),
+        m_notes.end());
 }
 
 CTuning CTuning::EqualTemperament(double dA4) {
@@ -104,8 +100,7 @@ CTuning CTuning::EqualTemperament(double dA4) {
     t.m_bTwelveTet = true;
     t.m_nSize = 12;
     for (int m = -12; m < 144; ++m)
-        t.Add(dA4 * std::exp2((m - 69) / 12.0), ((m % 12) + 12) % 12,
-              (m - (((m % 12) + 12) % 12)) / 12 - 1);
+        t.Add(dA4 * std::exp2((m - 69) / 12.0), ((m % 12) + 12) % 12, (m - (((m % 12) + 12) % 12)) / 12 - 1);
     t.Finish();
     return t;
 }
@@ -118,8 +113,7 @@ bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, do
         strError = file + " line " + std::to_string(nLine) + ": " + what;
         return false;
     };
-    if (lines.size() < 2)
-        return fail(strScl, lines.empty() ? 1 : lines.back().first + 1, "no note count");
+    if (lines.size() < 2) return fail(strScl, lines.empty() ? 1 : lines.back().first + 1, "no note count");
     long nCount = 0;
     if (!ParseInt(lines[1].second, nCount) || nCount < 1 || nCount > 1000) {
         return fail(strScl, lines[1].first, "the note count must be a whole number from 1 to 1000");
@@ -159,12 +153,10 @@ bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, do
         std::vector<std::pair<int, std::string>> k;
         if (!ReadLines(strKbm, k, strError)) return false;
         if (k.size() < 7)
-            return fail(strKbm, k.empty() ? 1 : k.back().first + 1,
-                        "a mapping needs seven header lines");
+            return fail(strKbm, k.empty() ? 1 : k.back().first + 1, "a mapping needs seven header lines");
         long nMap = 0, nFirst = 0, nLast = 0, nMiddle = 0, nRef = 0, nOctaveDegree = 0;
         double refHz = 0;
-        const char* what[] = {"map size", "first note", "last note", "middle note",
-                              "reference note"};
+        const char* what[] = {"map size", "first note", "last note", "middle note", "reference note"};
         long* fields[] = {&nMap, &nFirst, &nLast, &nMiddle, &nRef};
         for (int i = 0; i < 5; ++i) {
             if (!ParseInt(k[static_cast<std::size_t>(i)].second, *fields[i]) || *fields[i] < 0 ||
@@ -238,8 +230,7 @@ const TuningNote& CTuning::Nearest(double dLog2Hz) const {
 
 std::string CTuning::Name(const TuningNote& note) const {
     if (m_bTwelveTet) {
-        static const char* const kNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
-                                             "F#", "G",  "G#", "A",  "A#", "B"};
+        static const char* const kNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
         return kNames[note.nDegree] + std::to_string(note.nOctave);
     }
     return std::to_string(note.nOctave) + "." + std::to_string(note.nDegree);

@@ -33,7 +33,7 @@ struct VoiceParams {
     double dBaseOctave = 9.0;
     double dModStrength = 0.0;
     const CTuning* pQuantiseTuning = nullptr;  // null: no correction
-    double dLog2Hz = 0.0;                       // log2 Hz of pitch value 0, for the correction
+    double dLog2Hz = 0.0;                      // log2 Hz of pitch value 0, for the correction
 
     // The derived parameters as the play command left them.
     static VoiceParams FromState(const PERFORMANCESTATE& ps);

@@ -5,11 +5,11 @@
 #include <memory>
 #include <new>
 
-#include "res/message_box.h"
 #include "files/wave_file.h"
 #include "filter/fir_filter.h"
-#include "platform/sample_scale.h"
 #include "platform/file.h"
+#include "platform/sample_scale.h"
+#include "res/message_box.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "platform/sample_scale.h"
 #include "platform/atomic_file.h"
+#include "platform/sample_scale.h"
 
 namespace {
 
@@ -52,7 +52,6 @@ std::string StandardMidiFileBytes(const std::vector<MidiEvent>& events) {
     return out + track;
 }
 
-bool WriteStandardMidiFile(const std::string& strPath, const std::vector<MidiEvent>& events,
-                           int& nError) {
+bool WriteStandardMidiFile(const std::string& strPath, const std::vector<MidiEvent>& events, int& nError) {
     return ReplaceFileContent(strPath, StandardMidiFileBytes(events), nError);
 }

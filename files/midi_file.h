@@ -14,5 +14,4 @@ constexpr int kMidiTempo = 500000;  // µs per quarter note
 std::string StandardMidiFileBytes(const std::vector<MidiEvent>& events);
 
 // Writes the file whole (a failure leaves an earlier file as it was); false with errno's value.
-bool WriteStandardMidiFile(const std::string& strPath, const std::vector<MidiEvent>& events,
-                           int& nError);
+bool WriteStandardMidiFile(const std::string& strPath, const std::vector<MidiEvent>& events, int& nError);

@@ -11,9 +11,7 @@
 
 namespace fs = std::filesystem;
 
-std::string TakeFolder() {
-    return XdgBaseDir("XDG_DATA_HOME", ".local/share") + "/aerolyre/takes";
-}
+std::string TakeFolder() { return XdgBaseDir("XDG_DATA_HOME", ".local/share") + "/aerolyre/takes"; }
 
 std::string NewTakePath() {
     const std::string folder = TakeFolder();
@@ -26,8 +24,7 @@ std::string NewTakePath() {
     char name[64];
     std::strftime(name, sizeof name, "%Y-%m-%d_%H-%M-%S", &tm);
     std::string path = folder + "/" + name + ".csv";
-    for (int n = 2; fs::exists(path, ec); ++n)
-        path = folder + "/" + name + "-" + std::to_string(n) + ".csv";
+    for (int n = 2; fs::exists(path, ec); ++n) path = folder + "/" + name + "-" + std::to_string(n) + ".csv";
     return path;
 }
 

@@ -62,8 +62,7 @@ std::string Cp932ToUtf8(const std::string& s) {
     while (nIn > 0) {
         char* o = buf.data();
         std::size_t nOut = buf.size();
-        if (iconv(cd, &in, &nIn, &o, &nOut) == static_cast<std::size_t>(-1) && nIn > 0 &&
-            o == buf.data()) {
+        if (iconv(cd, &in, &nIn, &o, &nOut) == static_cast<std::size_t>(-1) && nIn > 0 && o == buf.data()) {
             ++in;  // an invalid byte: skip it
             --nIn;
         }
@@ -93,9 +92,9 @@ BOOL ReadToneString(CFile& file, std::string& strText) {
 BOOL WriteToneFile(CFile& file, ToneData& tone) {
     try {
         WriteInt(file, kToneFileVersion);
-        for (const std::string* p : {&tone.strRange, &tone.strRangeAdjust, &tone.strLeftShift,
-                                     &tone.strRightShift, &tone.strModRatio, &tone.strModDepth,
-                                     &tone.strFeedback, &tone.strDistortion}) {
+        for (const std::string* p :
+             {&tone.strRange, &tone.strRangeAdjust, &tone.strLeftShift, &tone.strRightShift,
+              &tone.strModRatio, &tone.strModDepth, &tone.strFeedback, &tone.strDistortion}) {
             WriteToneString(file, *p);
         }
         WriteInt(file, tone.nCheckDetune);
@@ -119,9 +118,9 @@ int ReadToneFile(CFile& file, ToneData& tone) {
         std::int32_t n = 0;
         if (!ReadInt(file, n) || n != kToneFileVersion) return 0;
         nField = 1;
-        for (std::string* p : {&tone.strRange, &tone.strRangeAdjust, &tone.strLeftShift,
-                               &tone.strRightShift, &tone.strModRatio, &tone.strModDepth,
-                               &tone.strFeedback, &tone.strDistortion}) {
+        for (std::string* p :
+             {&tone.strRange, &tone.strRangeAdjust, &tone.strLeftShift, &tone.strRightShift,
+              &tone.strModRatio, &tone.strModDepth, &tone.strFeedback, &tone.strDistortion}) {
             if (!ReadToneString(file, *p)) return nField;
             ++nField;
         }

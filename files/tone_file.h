@@ -11,24 +11,24 @@ class CFile;
 
 // What a tone file holds, in field order after the version (field 1).
 struct ToneData {
-    std::string strRange;        // 2, edit 1004
-    std::string strRangeAdjust;  // 3, edit 1019
-    std::string strLeftShift;    // 4, edit 1012
-    std::string strRightShift;   // 5, edit 1013
-    std::string strModRatio;     // 6, edit 1006
-    std::string strModDepth;     // 7, edit 1007
-    std::string strFeedback;     // 8, edit 1010
-    std::string strDistortion;   // 9, edit 1011
-    int nCheckDetune = 0;        // 10, check box 1003
-    int nCheckFir = 0;           // 11, check box 1021
-    int nFirInputVolume = 100;   // 12
-    int nFirFilter2Volume = 100; // 13
-    std::string strFirFile1;     // 14
-    std::string strFirFile2;     // 15
-    CFirFilter firFilter1;       // 16
-    CFirFilter firFilter2;       // 17
-    int nFirDelay = 1;           // 18
-    int nFirFeedback = 0;        // 19
+    std::string strRange;         // 2, edit 1004
+    std::string strRangeAdjust;   // 3, edit 1019
+    std::string strLeftShift;     // 4, edit 1012
+    std::string strRightShift;    // 5, edit 1013
+    std::string strModRatio;      // 6, edit 1006
+    std::string strModDepth;      // 7, edit 1007
+    std::string strFeedback;      // 8, edit 1010
+    std::string strDistortion;    // 9, edit 1011
+    int nCheckDetune = 0;         // 10, check box 1003
+    int nCheckFir = 0;            // 11, check box 1021
+    int nFirInputVolume = 100;    // 12
+    int nFirFilter2Volume = 100;  // 13
+    std::string strFirFile1;      // 14
+    std::string strFirFile2;      // 15
+    CFirFilter firFilter1;        // 16
+    CFirFilter firFilter2;        // 17
+    int nFirDelay = 1;            // 18
+    int nFirFeedback = 0;         // 19
 };
 
 constexpr int kToneFileVersion = 1;

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "platform/sample_scale.h"
 #include "platform/file.h"
+#include "platform/sample_scale.h"
 #include "res/string_table.h"
 
 namespace {
@@ -73,8 +73,8 @@ BOOL ReadWaveHeader(WAVEFORMATEX& format, CFile& file, std::string& strError, DW
     const bool bPcm = format.wFormatTag == WAVE_FORMAT_PCM;
     const bool bFloat = format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && format.wBitsPerSample == 32;
     if (!bPcm && !bFloat) return fail();
-    const std::uint64_t nBytesPerSec = static_cast<std::uint64_t>(format.wBitsPerSample / 8) *
-                                       format.nChannels * format.nSamplesPerSec;
+    const std::uint64_t nBytesPerSec =
+        static_cast<std::uint64_t>(format.wBitsPerSample / 8) * format.nChannels * format.nSamplesPerSec;
     if (nBytesPerSec != format.nAvgBytesPerSec) return fail();
 
     if (!ReadTag(file, "data")) return fail();

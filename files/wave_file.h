@@ -47,9 +47,7 @@ inline std::int16_t EncodeRecord16(double v) { return ToInt16Sample(v); }
 
 inline float EncodeRecordFloat(double v) { return static_cast<float>(v / kFloatFullScale); }
 
-inline std::uint16_t ReadLe16(const BYTE* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+inline std::uint16_t ReadLe16(const BYTE* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 inline std::uint32_t ReadLe32(const BYTE* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |

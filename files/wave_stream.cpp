@@ -10,8 +10,8 @@
 #include <new>
 #include <system_error>
 
-#include "res/message_box.h"
 #include "files/wave_file.h"
+#include "res/message_box.h"
 #include "res/string_table.h"
 
 namespace {
@@ -121,8 +121,7 @@ BOOL CWaveStream::OpenRead(const std::string& strPath, DWORD dwCacheBytes, bool 
 
 BOOL CWaveStream::OpenWrite(const std::string& strPath, DWORD dwCacheBytes, int nFormat) {
     CFileException e;
-    if (!m_file.Open(strPath.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive,
-                     &e)) {
+    if (!m_file.Open(strPath.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, &e)) {
         ReportFileError(e);
         SetError(ResString(2202));
         return FailOpen();

@@ -48,8 +48,8 @@ __attribute__((target("avx2,fma"))) float HorizontalSum(__m256 v) {
     return _mm_cvtss_f32(s);
 }
 
-__attribute__((target("avx2,fma"))) void BlockSumsAvx2(const float* pTaps, const float* pH,
-                                                       int nTaps, float* afKnown) {
+__attribute__((target("avx2,fma"))) void BlockSumsAvx2(const float* pTaps, const float* pH, int nTaps,
+                                                       float* afKnown) {
     // One load of the history serves all eight outputs; the shifted tap loads overlap and come
     // from the first level cache. Eight independent accumulators cover the FMA latency.
     __m256 acc[kFirBlock];

@@ -16,8 +16,8 @@ struct DirectFirState {
     const float* pTaps;  // the caller's taps; they stay unchanged and alive while the state is used
     float* pHistory;     // 2·nTaps floats: inputs, newest first, stored twice
     int nTaps;
-    int nPos;            // where the next input goes
-    int nPhase;          // calls since the last pass, 0 .. kFirBlock − 1
+    int nPos;                  // where the next input goes
+    int nPhase;                // calls since the last pass, 0 .. kFirBlock − 1
     float afKnown[kFirBlock];  // the known parts of this block's outputs
 };
 

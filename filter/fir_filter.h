@@ -2,8 +2,8 @@
 // kernel state while a session uses it. Stored in tone files as a tap count and the taps.
 #pragma once
 
-#include "filter/fir_kernel.h"
 #include "filter/file_storable.h"
+#include "filter/fir_kernel.h"
 
 // The longest filter waveform: one second.
 constexpr int kMaxFirTaps = 44100;

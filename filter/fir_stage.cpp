@@ -61,8 +61,7 @@ BOOL BuildFirStage(const FirStageSettings& settings, FirStageState& ps) {
         if (ps.pFirDelayLine == nullptr) return FALSE;
         ps.dFirFeedbackGain = settings.nFirFeedback / 100.0;
     } else {
-        SetStageGain(*pFilter1,
-                     static_cast<float>(settings.nFirInputVolume / 100.0) / pFilter1->m_fSumAbs);
+        SetStageGain(*pFilter1, static_cast<float>(settings.nFirInputVolume / 100.0) / pFilter1->m_fSumAbs);
     }
     if (!InitKernel(*pFilter1)) return FALSE;
 

@@ -57,26 +57,23 @@ PlanPair PlansFor(int nFft) {
 }
 
 // acc[k] += h[k] · x[k] over n complex bins.
-void MultiplyAccumulatePortable(fftwf_complex* acc, const fftwf_complex* h, const fftwf_complex* x,
-                                int n) {
+void MultiplyAccumulatePortable(fftwf_complex* acc, const fftwf_complex* h, const fftwf_complex* x, int n) {
     for (int k = 0; k < n; ++k) {
         acc[k][0] += h[k][0] * x[k][0] - h[k][1] * x[k][1];
         acc[k][1] += h[k][0] * x[k][1] + h[k][1] * x[k][0];
     }
 }
 
-__attribute__((target("avx2,fma"))) void MultiplyAccumulateAvx2(fftwf_complex* acc,
-                                                                const fftwf_complex* h,
+__attribute__((target("avx2,fma"))) void MultiplyAccumulateAvx2(fftwf_complex* acc, const fftwf_complex* h,
                                                                 const fftwf_complex* x, int n) {
     int k = 0;
     for (; k + 4 <= n; k += 4) {
         const __m256 hv = _mm256_loadu_ps(&h[k][0]);
         const __m256 xv = _mm256_loadu_ps(&x[k][0]);
-        const __m256 hr = _mm256_moveldup_ps(hv);       // re re …
-        const __m256 hi = _mm256_movehdup_ps(hv);       // im im …
-        const __m256 xs = _mm256_permute_ps(xv, 0xB1);  // x with re and im swapped
-        const __m256 prod =
-            _mm256_fmaddsub_ps(hr, xv, _mm256_mul_ps(hi, xs));  // re·re−im·im, re·im+im·re
+        const __m256 hr = _mm256_moveldup_ps(hv);                               // re re …
+        const __m256 hi = _mm256_movehdup_ps(hv);                               // im im …
+        const __m256 xs = _mm256_permute_ps(xv, 0xB1);                          // x with re and im swapped
+        const __m256 prod = _mm256_fmaddsub_ps(hr, xv, _mm256_mul_ps(hi, xs));  // re·re−im·im, re·im+im·re
         _mm256_storeu_ps(&acc[k][0], _mm256_add_ps(_mm256_loadu_ps(&acc[k][0]), prod));
     }
     // Clean upper halves: the SSE code that runs next (the voice) would otherwise pay for the
@@ -163,8 +160,7 @@ bool CPartitionedConvolver::Level::Init(const float* pTaps, int nTaps, int nOffs
         const int nFirst = nOffset + p * N;
         const int nCount = std::max(0, std::min(N, nTaps - nFirst));
         std::copy(pTaps + nFirst, pTaps + nFirst + nCount, pOut.get());
-        fftwf_execute_dft_r2c(plans.forward, pOut.get(),
-                              pH.get() + static_cast<std::size_t>(p) * nStride);
+        fftwf_execute_dft_r2c(plans.forward, pOut.get(), pH.get() + static_cast<std::size_t>(p) * nStride);
     }
     return true;
 }
@@ -172,8 +168,7 @@ bool CPartitionedConvolver::Level::Init(const float* pTaps, int nTaps, int nOffs
 void CPartitionedConvolver::Level::Forward() {
     // The newest input spectrum goes where the oldest was.
     nNewest = nNewest == 0 ? nParts - 1 : nNewest - 1;
-    fftwf_execute_dft_r2c(plans.forward, pIn.get(),
-                          pX.get() + static_cast<std::size_t>(nNewest) * nStride);
+    fftwf_execute_dft_r2c(plans.forward, pIn.get(), pX.get() + static_cast<std::size_t>(nNewest) * nStride);
     // The current block becomes the previous one.
     std::copy(pIn.get() + N, pIn.get() + nFft, pIn.get());
     std::memset(pAcc.get(), 0, sizeof(fftwf_complex) * nBins);
@@ -183,8 +178,7 @@ void CPartitionedConvolver::Level::Products(int nFrom, int nTo) {
     // Y = Σ_p H_p · X_{j−p}: partition p meets the input block p blocks older.
     for (int p = nFrom; p < nTo; ++p) {
         const fftwf_complex* h = pH.get() + static_cast<std::size_t>(p) * nStride;
-        const fftwf_complex* x =
-            pX.get() + static_cast<std::size_t>((nNewest + p) % nParts) * nStride;
+        const fftwf_complex* x = pX.get() + static_cast<std::size_t>((nNewest + p) % nParts) * nStride;
         MultiplyAccumulate(pAcc.get(), h, x, nBins);
     }
 }

@@ -41,7 +41,8 @@ void CAccompDlg::OnCustomDrawRatio() {
 }
 
 void CAccompDlg::OnChooseFile() {
-    CFileDialog dlg(true, ".wav", m_strFile, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON,
+    CFileDialog dlg(true, ".wav", m_strFile,
+                    OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON,
                     "伴奏ﾌｧｲﾙ(wav)|*.wav||", this);
     if (dlg.DoModal() != IDOK) return;
     m_strFile = dlg.GetPathName();

@@ -5,11 +5,11 @@
 #include <QPushButton>
 
 #include "engine/decimal_text.h"
-#include "res/message_box.h"
 #include "files/filter_wave.h"
 #include "platform/qt/ddx.h"
 #include "platform/qt/file_dialog.h"
 #include "res/dialog_templates.h"
+#include "res/message_box.h"
 #include "res/resource.h"
 
 namespace {
@@ -63,7 +63,8 @@ void CFirDlg::OnOK() {
 }
 
 void CFirDlg::LoadFilter(CFirFilter& filter, std::string& strFile, QLineEdit* pEdit) {
-    CFileDialog dlg(true, ".wav", m_strPath, OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON,
+    CFileDialog dlg(true, ".wav", m_strPath,
+                    OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON,
                     "ﾌｨﾙﾀ波形ﾌｧｲﾙ(wav)|*.wav||", this);
     if (dlg.DoModal() != IDOK) return;
     // On a refusal the loader has shown its message and nothing here changes.

@@ -29,8 +29,7 @@ bool IsTemporaryOf(const std::string& strName, const std::string& strBase) {
     if (strName[strBase.size()] != '.') return false;
     for (std::size_t i = strBase.size() + 1; i < strName.size(); ++i) {
         const char c = strName[i];
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
-            return false;
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
     }
     return true;
 }
@@ -41,8 +40,7 @@ void RemoveStaleTemporaries(const fs::path& target) {
     const auto now = fs::file_time_type::clock::now();
     for (const fs::directory_entry& e :
          fs::directory_iterator(target.parent_path().empty() ? "." : target.parent_path(), ec)) {
-        if (!IsTemporaryOf(e.path().filename().string(), strBase) || !e.is_regular_file(ec))
-            continue;
+        if (!IsTemporaryOf(e.path().filename().string(), strBase) || !e.is_regular_file(ec)) continue;
         const auto age = now - e.last_write_time(ec);
         if (!ec && age > std::chrono::seconds(kStaleTemporarySeconds)) fs::remove(e.path(), ec);
     }

@@ -28,12 +28,12 @@ enum ControlStyle : unsigned {
     CS_READONLY = 1u << 0,     // edit: read-only
     CS_AUTOHSCROLL = 1u << 1,  // edit: scrolls horizontally as text is typed
     CS_DEFPUSHBUTTON = 1u << 2,
-    CS_GROUP = 1u << 3,        // starts a group (radio buttons count up to the next group start)
+    CS_GROUP = 1u << 3,  // starts a group (radio buttons count up to the next group start)
     CS_DISABLED = 1u << 4,
-    CS_VSCROLL = 1u << 5,      // list box: vertical scroll bar
+    CS_VSCROLL = 1u << 5,  // list box: vertical scroll bar
     CS_BORDER = 1u << 6,
-    CS_NOTICKS = 1u << 7,      // trackbar: no tick marks
-    CS_NOPREFIX = 1u << 8,     // static: '&' is shown as it is
+    CS_NOTICKS = 1u << 7,   // trackbar: no tick marks
+    CS_NOPREFIX = 1u << 8,  // static: '&' is shown as it is
     CS_TABSTOP = 1u << 9,
 };
 
@@ -46,7 +46,7 @@ enum DialogStyle : unsigned {
     DS_MAXIMIZEBOX = 1u << 3,
     DS_MINIMIZEBOX = 1u << 4,
     DS_CLIENTEDGE = 1u << 5,
-    DS_APPWINDOW = 1u << 6,     // gets a taskbar button
+    DS_APPWINDOW = 1u << 6,  // gets a taskbar button
     DS_3DLOOK = 1u << 7,
 };
 

@@ -1,6 +1,6 @@
 // The MIDI ports and their sending thread.
-#include "platform/sample_scale.h"
 #include "platform/midi_out.h"
+#include "platform/sample_scale.h"
 
 #include <RtMidi.h>
 
@@ -13,7 +13,6 @@ long long NowNs() {
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
 
 }  // namespace
 
@@ -61,8 +60,7 @@ void CMidiOut::Run() {
             continue;
         }
         // Sent when its sample is due to sound.
-        const long long nDue =
-            m_nStartNs.load() + static_cast<long long>(e.nSample * 1e9 / kSampleRate);
+        const long long nDue = m_nStartNs.load() + static_cast<long long>(e.nSample * 1e9 / kSampleRate);
         const long long nWait = nDue - NowNs();
         if (nWait > 0) {
             std::this_thread::sleep_for(std::chrono::nanoseconds(std::min(nWait, 1000000LL)));

@@ -109,7 +109,8 @@ std::pair<std::string, Value> ParseValueLine(const std::string& line) {
     raw.first = *name;
     if (line.compare(i, 6, "dword:") == 0) {
         const std::string hex = line.substr(i + 6);
-        if (hex.size() != 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return raw;
+        if (hex.size() != 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            return raw;
         return {*name, Value{REG_DWORD, "", static_cast<DWORD>(std::stoul(hex, nullptr, 16)), ""}};
     }
     const auto text = ReadQuoted(line, i);
@@ -124,7 +125,8 @@ constexpr std::uintmax_t kMaxRegistryFile = 1 << 20;
 std::string WithoutByteOrderMarks(std::string text) {
     static const std::string kBom = "\xEF\xBB\xBF";
     // A removal can join the bytes around it into another mark: look again just before it.
-    for (std::size_t at = text.find(kBom); at != std::string::npos; at = text.find(kBom, at >= 2 ? at - 2 : 0)) {
+    for (std::size_t at = text.find(kBom); at != std::string::npos;
+         at = text.find(kBom, at >= 2 ? at - 2 : 0)) {
         text.erase(at, kBom.size());
     }
     return text;
@@ -246,7 +248,9 @@ RegistryKey g_root{kRootName, true, false, {}, {}};
 
 const HKEY HKEY_CURRENT_USER = &g_root;
 
-std::string RegistryFilePath() { return XdgBaseDir("XDG_CONFIG_HOME", ".config") + "/Velmora/Aerolyre/registry.reg"; }
+std::string RegistryFilePath() {
+    return XdgBaseDir("XDG_CONFIG_HOME", ".config") + "/Velmora/Aerolyre/registry.reg";
+}
 
 LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSAM, void*, HKEY* phkResult,
                      DWORD* lpdwDisposition) {
@@ -266,12 +270,14 @@ LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSA
     } else {
         pKey->bCreated = true;
     }
-    if (lpdwDisposition != nullptr) *lpdwDisposition = pKey->bCreated ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    if (lpdwDisposition != nullptr)
+        *lpdwDisposition = pKey->bCreated ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     *phkResult = pKey;
     return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType, BYTE* lpData, DWORD* lpcbData) {
+LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType, BYTE* lpData,
+                      DWORD* lpcbData) {
     if (hKey == nullptr || hKey->bRoot) return ERROR_INVALID_HANDLE;
     const Value* v = hKey->current.Find(lpValueName != nullptr ? lpValueName : "");
     if (v == nullptr || v->dwType == REG_NONE) return ERROR_FILE_NOT_FOUND;
@@ -295,7 +301,8 @@ LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD*, DWORD* lpType,
     return ERROR_SUCCESS;
 }
 
-LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
+LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+                    DWORD cbData) {
     if (hKey == nullptr || hKey->bRoot) return ERROR_INVALID_HANDLE;
     Value v;
     v.dwType = dwType;
@@ -328,7 +335,8 @@ LONG RegCloseKey(HKEY hKey) {
         Hive hive;
         int nError = 0;
         if (ReadHive(path, hive, nError) == HiveRead::Unusable) {
-            LogLine("the settings were not saved: " + path + " cannot be read (" + std::strerror(nError) + ")");
+            LogLine("the settings were not saved: " + path + " cannot be read (" + std::strerror(nError) +
+                    ")");
             delete hKey;
             return ERROR_ACCESS_DENIED;
         }

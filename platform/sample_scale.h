@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-constexpr int kSampleRate = 44100;           // samples per second, everywhere in the instrument
-constexpr double kSampleMax = 32767.0;       // the 16-bit scale's ends
+constexpr int kSampleRate = 44100;      // samples per second, everywhere in the instrument
+constexpr double kSampleMax = 32767.0;  // the 16-bit scale's ends
 constexpr double kSampleMin = -32768.0;
 constexpr double kFloatFullScale = 32768.0;  // the 16-bit value of a float sample of 1.0
 

@@ -18,8 +18,7 @@
 #include "platform/wave_out_types.h"
 
 struct WaveOutDevice {
-    static constexpr std::size_t kRingSize =
-        64;  // more than the 16 blocks a session keeps in flight
+    static constexpr std::size_t kRingSize = 64;  // more than the 16 blocks a session keeps in flight
 
     virtual ~WaveOutDevice() = default;
 
@@ -80,8 +79,7 @@ struct WaveOutDevice {
             if (pwh == nullptr) break;
             const std::size_t nBlock = pwh->dwBufferLength / 2;
             const std::size_t nTake = std::min(nBlock - m_nOffset, nFrames - nDone);
-            std::memcpy(pOut + nDone,
-                        reinterpret_cast<const std::int16_t*>(pwh->lpData) + m_nOffset,
+            std::memcpy(pOut + nDone, reinterpret_cast<const std::int16_t*>(pwh->lpData) + m_nOffset,
                         nTake * sizeof(std::int16_t));
             nDone += nTake;
             m_nOffset += nTake;
@@ -99,11 +97,10 @@ private:
 
 // The device kinds. Each returns null and sets strError (the reason, for the log) when it
 // cannot be had.
-std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName,
-                                                   unsigned nPeriodFrames, std::string& strError);
+std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, unsigned nPeriodFrames,
+                                                   std::string& strError);
 // The paced device: null without a capture path, capture with one.
-std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath,
-                                               std::string& strError);
+std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath, std::string& strError);
 std::unique_ptr<WaveOutDevice> OpenImmediateDevice(const WaveBlockSink& sink);
 
 // The names of PortAudio's output devices on this system, its default first.

@@ -18,8 +18,7 @@ public:
         m_pFile = std::fopen(path.c_str(), "r+b");
         if (m_pFile != nullptr) {
             // An existing capture: append after its samples.
-            if (std::fseek(m_pFile, 0, SEEK_END) == 0 && std::ftell(m_pFile) >= kHeader)
-                return true;
+            if (std::fseek(m_pFile, 0, SEEK_END) == 0 && std::ftell(m_pFile) >= kHeader) return true;
             std::fclose(m_pFile);
         }
         m_pFile = std::fopen(path.c_str(), "w+b");
@@ -47,9 +46,8 @@ public:
 private:
     static constexpr long kHeader = 44;
     void PutSize(long at, std::uint32_t v) {
-        const unsigned char b[4] = {
-            static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-            static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+        const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                    static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
         std::fseek(m_pFile, at, SEEK_SET);
         std::fwrite(b, 1, 4, m_pFile);
     }
@@ -99,8 +97,7 @@ private:
             // Empty blocks still take a moment, as a real device's period would.
             if (nBlock == 0) next += std::chrono::milliseconds(1);
             std::this_thread::sleep_until(next);
-            if (m_bCapture)
-                m_capture.Append(reinterpret_cast<const std::int16_t*>(pwh->lpData), nBlock);
+            if (m_bCapture) m_capture.Append(reinterpret_cast<const std::int16_t*>(pwh->lpData), nBlock);
             FinishHead();
         }
     }
@@ -113,8 +110,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath,
-                                               std::string& strError) {
+std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath, std::string& strError) {
     auto pDevice = std::make_unique<CPacedDevice>();
     if (pCapturePath != nullptr && !pDevice->OpenCapture(*pCapturePath)) {
         strError = "cannot write the capture file \"" + *pCapturePath + "\"";

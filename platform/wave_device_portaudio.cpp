@@ -13,9 +13,9 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/sample_scale.h"
 #include "platform/message_service.h"
 #include "platform/quiet_stderr.h"
+#include "platform/sample_scale.h"
 #include "platform/wave_device.h"
 
 namespace {
@@ -85,15 +85,13 @@ std::string DeviceName(PaDeviceIndex nDevice) {
 PaDeviceIndex FindDevice(const std::string& strName, std::string& strError) {
     if (strName.empty()) {
         const PaDeviceIndex nDefault = Pa_GetDefaultOutputDevice();
-        if (nDefault == paNoDevice)
-            strError = "no output device (no sound card and no sound server)";
+        if (nDefault == paNoDevice) strError = "no output device (no sound card and no sound server)";
         return nDefault;
     }
     const std::string strHost = strName.substr(0, strName.find(':'));
     const bool bNamed = strName.size() > strHost.size();
     if (strHost != "alsa" && strHost != "jack") {
-        strError =
-            "no such device (names are alsa, jack, alsa:NAME, jack:NAME, null, capture:FILE)";
+        strError = "no such device (names are alsa, jack, alsa:NAME, jack:NAME, null, capture:FILE)";
         return paNoDevice;
     }
     for (PaHostApiIndex h = 0; h < Pa_GetHostApiCount(); ++h) {
@@ -108,8 +106,7 @@ PaDeviceIndex FindDevice(const std::string& strName, std::string& strError) {
         for (int i = 0; i < pHost->deviceCount; ++i) {
             const PaDeviceIndex d = Pa_HostApiDeviceIndexToDeviceIndex(h, i);
             const PaDeviceInfo* pInfo = Pa_GetDeviceInfo(d);
-            if (pInfo != nullptr && pInfo->maxOutputChannels > 0 && strDevice == pInfo->name)
-                return d;
+            if (pInfo != nullptr && pInfo->maxOutputChannels > 0 && strDevice == pInfo->name) return d;
         }
         strError = "no output device of that name";
         return paNoDevice;
@@ -165,8 +162,7 @@ public:
         if (bJack || m_dRate != kEngineRate) out.sampleFormat = paFloat32;
         if (m_dRate != kEngineRate) {
             int nError = 0;
-            m_pSrc = src_callback_new(&CPortAudioDevice::ResamplerInput, kResamplerQuality, 1,
-                                      &nError, this);
+            m_pSrc = src_callback_new(&CPortAudioDevice::ResamplerInput, kResamplerQuality, 1, &nError, this);
             if (m_pSrc == nullptr) {
                 strError = std::string("resampler: ") + src_strerror(nError);
                 return false;
@@ -178,12 +174,11 @@ public:
         unsigned long nFramesPerBuffer = paFramesPerBufferUnspecified;
         if (!bJack && nPeriodFrames > 0) {
             nFramesPerBuffer = std::clamp<unsigned long>(
-                static_cast<unsigned long>(std::lround(nPeriodFrames * m_dRate / kEngineRate)), 32,
-                8192);
+                static_cast<unsigned long>(std::lround(nPeriodFrames * m_dRate / kEngineRate)), 32, 8192);
             out.suggestedLatency = std::max(out.suggestedLatency, 2.0 * nFramesPerBuffer / m_dRate);
         }
-        const PaError err = Pa_OpenStream(&m_pStream, nullptr, &out, m_dRate, nFramesPerBuffer,
-                                          paNoFlag, &CPortAudioDevice::Callback, this);
+        const PaError err = Pa_OpenStream(&m_pStream, nullptr, &out, m_dRate, nFramesPerBuffer, paNoFlag,
+                                          &CPortAudioDevice::Callback, this);
         if (err != paNoError) {
             m_pStream = nullptr;
             strError = Pa_GetErrorText(err);
@@ -232,8 +227,8 @@ private:
             .count();
     }
 
-    static int Callback(const void*, void* pOutput, unsigned long nFrames,
-                        const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* pUser) {
+    static int Callback(const void*, void* pOutput, unsigned long nFrames, const PaStreamCallbackTimeInfo*,
+                        PaStreamCallbackFlags, void* pUser) {
         auto* self = static_cast<CPortAudioDevice*>(pUser);
         // Dekker-style with the watch: either it sees this call in progress, or this call sees
         // the failure and leaves the ring alone.
@@ -286,16 +281,15 @@ private:
             for (std::size_t nDone = 0; nDone < nFrames;) {
                 const std::size_t n = std::min<std::size_t>(kScratch, nFrames - nDone);
                 if (m_pSrc != nullptr) {
-                    const long nGot = src_callback_read(m_pSrc, m_dRate / kEngineRate,
-                                                        static_cast<long>(n), m_afMono);
+                    const long nGot =
+                        src_callback_read(m_pSrc, m_dRate / kEngineRate, static_cast<long>(n), m_afMono);
                     std::fill(m_afMono + std::max(0L, nGot), m_afMono + n, 0.0f);
                 } else {
                     TakeOrSilence(m_anChunk, n);
                     for (std::size_t i = 0; i < n; ++i) m_afMono[i] = m_anChunk[i] / kFloatScale;
                 }
                 for (std::size_t i = 0; i < n; ++i) {
-                    for (int c = 0; c < m_nChannels; ++c)
-                        pOut[(nDone + i) * m_nChannels + c] = m_afMono[i];
+                    for (int c = 0; c < m_nChannels; ++c) pOut[(nDone + i) * m_nChannels + c] = m_afMono[i];
                 }
                 nDone += n;
             }
@@ -377,8 +371,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName,
-                                                   unsigned nPeriodFrames, std::string& strError) {
+std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, unsigned nPeriodFrames,
+                                                   std::string& strError) {
     auto pDevice = std::make_unique<CPortAudioDevice>();
     if (!pDevice->Open(strName, nPeriodFrames, strError)) return nullptr;
     return pDevice;
@@ -389,8 +383,7 @@ std::vector<std::string> ListPortAudioDevices() {
     std::vector<std::string> names;
     if (pa.Error() != paNoError) return names;
     const PaDeviceIndex nDefault = Pa_GetDefaultOutputDevice();
-    if (nDefault != paNoDevice && !DeviceName(nDefault).empty())
-        names.push_back(DeviceName(nDefault));
+    if (nDefault != paNoDevice && !DeviceName(nDefault).empty()) names.push_back(DeviceName(nDefault));
     for (PaDeviceIndex d = 0; d < Pa_GetDeviceCount(); ++d) {
         const PaDeviceInfo* pInfo = Pa_GetDeviceInfo(d);
         if (d == nDefault || pInfo == nullptr || pInfo->maxOutputChannels < 1) continue;

@@ -1,7 +1,7 @@
 // The wave-output functions over the device kinds: choice of the device by name, the block
 // checks, queueing, reset and close.
-#include "platform/sample_scale.h"
 #include "platform/wave_out.h"
+#include "platform/sample_scale.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -44,27 +44,17 @@ std::unique_ptr<WaveOutDevice> OpenChosenDevice() {
     return pDevice;
 }
 
-bool IsValid(HWAVEOUT hwo) {
-    return hwo != nullptr;
-}
+bool IsValid(HWAVEOUT hwo) { return hwo != nullptr; }
 
 }  // namespace
 
-void SetImmediateWaveDevice(WaveBlockSink sink) {
-    g_immediateSink = std::move(sink);
-}
+void SetImmediateWaveDevice(WaveBlockSink sink) { g_immediateSink = std::move(sink); }
 
-void SetWaveOutDevice(const std::string& strName) {
-    g_chosenDevice = strName;
-}
+void SetWaveOutDevice(const std::string& strName) { g_chosenDevice = strName; }
 
-void ClearWaveOutDevice() {
-    g_chosenDevice.reset();
-}
+void ClearWaveOutDevice() { g_chosenDevice.reset(); }
 
-void SetWaveOutPeriodHint(unsigned nFrames) {
-    g_nPeriodHint = nFrames;
-}
+void SetWaveOutPeriodHint(unsigned nFrames) { g_nPeriodHint = nFrames; }
 
 std::vector<std::string> ListWaveOutDevices() {
     std::vector<std::string> names = ListPortAudioDevices();
@@ -82,8 +72,8 @@ MMRESULT waveOutOpen(HWAVEOUT* phwo, UINT uDeviceID, const WAVEFORMATEX* pwfx, D
     if (phwo == nullptr || pwfx == nullptr) return MMSYSERR_INVALPARAM;
     *phwo = nullptr;
     if (uDeviceID != WAVE_MAPPER) return MMSYSERR_BADDEVICEID;
-    if (pwfx->wFormatTag != WAVE_FORMAT_PCM || pwfx->nChannels != 1 ||
-        pwfx->nSamplesPerSec != kSampleRate || pwfx->wBitsPerSample != 16 || pwfx->nBlockAlign != 2) {
+    if (pwfx->wFormatTag != WAVE_FORMAT_PCM || pwfx->nChannels != 1 || pwfx->nSamplesPerSec != kSampleRate ||
+        pwfx->wBitsPerSample != 16 || pwfx->nBlockAlign != 2) {
         return WAVERR_BADFORMAT;
     }
 

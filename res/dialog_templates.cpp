@@ -14,6 +14,8 @@ constexpr unsigned kEdit = CS_BORDER | CS_AUTOHSCROLL | CS_TABSTOP;
 constexpr unsigned kReadOnlyEdit = kEdit | CS_READONLY;
 constexpr unsigned kButton = CS_TABSTOP;
 
+// The templates are laid out as a resource script lays them out: one control a line.
+// clang-format off
 const DialogTemplate kAbout = {
     IDD_ABOUTBOX, "Aerolyreのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kFont, 9, DS_SYSMENU | DS_MODALFRAME,
     {
@@ -165,6 +167,8 @@ const DialogTemplate kTuning = {
         {IDOK, K::PushButton, "OK", 129, 174, 50, 14, kButton | CS_DEFPUSHBUTTON},
         {IDCANCEL, K::PushButton, "ｷｬﾝｾﾙ", 183, 174, 50, 14, kButton},
     }};
+
+// clang-format on
 
 }  // namespace
 

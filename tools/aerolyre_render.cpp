@@ -2,23 +2,22 @@
 // writing what the audio thread stores into its output blocks to a WAV file.
 //
 //   aerolyre-render [OPTIONS] GESTURE.csv OUT.wav
+#include <unistd.h>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <chrono>
-#include <cerrno>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/decimal_text.h"
-#include "res/message_box.h"
 #include "engine/performance_state.h"
 #include "engine/session.h"
 #include "engine/tone_texts.h"
@@ -29,6 +28,7 @@
 #include "platform/atomic_file.h"
 #include "platform/file.h"
 #include "platform/message_service.h"
+#include "res/message_box.h"
 #include "res/resource.h"
 #include "res/string_table.h"
 #include "tools/gesture_script.h"
@@ -156,7 +156,8 @@ Request ParseOptions(int argc, char** argv, Options& o, std::string& strError) {
             if (!value(o.strAccomp)) return Request::Refused;
         } else if (a == "--accomp-ratio") {
             if (!value(v)) return Request::Refused;
-            if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos || AtoiSaturating(v) > 100) {
+            if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos ||
+                AtoiSaturating(v) > 100) {
                 return invalid(v, "0 to 100");
             }
             o.nAccompRatio = AtoiSaturating(v);
@@ -233,8 +234,9 @@ public:
     // Standard output: the header says nSamples up front, as nothing can be patched later.
     bool OpenStdout(std::uint64_t nSamples) {
         m_bStdout = true;
-        unsigned char h[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
-                               1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 16, 0, 'd', 'a', 't', 'a'};
+        unsigned char h[44] = {'R',  'I',  'F', 'F', 0, 0, 0,  0, 'W', 'A', 'V',  'E',  'f', 'm',
+                               't',  ' ',  16,  0,   0, 0, 1,  0, 1,   0,   0x44, 0xAC, 0,   0,
+                               0x88, 0x58, 1,   0,   2, 0, 16, 0, 'd', 'a', 't',  'a'};
         const auto nData = static_cast<std::uint32_t>(2 * nSamples);
         for (int i = 0; i < 4; ++i) {
             h[4 + i] = static_cast<unsigned char>((nData + 36) >> (8 * i));
@@ -278,7 +280,8 @@ public:
     bool Finish(const std::string& strPath) {
         if (m_bStdout) {
             if (std::fflush(stdout) == 0 && !m_bFailed) return true;
-            std::fprintf(stderr, "standard output: %s\n", std::strerror(m_nStdoutError != 0 ? m_nStdoutError : EIO));
+            std::fprintf(stderr, "standard output: %s\n",
+                         std::strerror(m_nStdoutError != 0 ? m_nStdoutError : EIO));
             return false;
         }
         int nError = 0;
@@ -321,7 +324,8 @@ public:
     static constexpr std::uint64_t kMinSamples = 5 * kSampleRate;
 
     explicit CProgress(std::uint64_t nTotal)
-        : m_nTotal(nTotal), m_bShow(nTotal > kMinSamples && ::isatty(STDOUT_FILENO) && ::isatty(STDERR_FILENO)) {}
+        : m_nTotal(nTotal),
+          m_bShow(nTotal > kMinSamples && ::isatty(STDOUT_FILENO) && ::isatty(STDERR_FILENO)) {}
     ~CProgress() {
         if (m_bShown) std::fprintf(stderr, "\r\033[K");
     }
@@ -332,8 +336,9 @@ public:
         if (m_bShown && now - m_last < std::chrono::milliseconds(500)) return;
         m_last = now;
         m_bShown = true;
-        std::fprintf(stderr, "\rrendering %3d%% (%.1f s of %.1f s)", static_cast<int>(100 * m_nDone / m_nTotal),
-                     m_nDone / static_cast<double>(kSampleRate), m_nTotal / static_cast<double>(kSampleRate));
+        std::fprintf(stderr, "\rrendering %3d%% (%.1f s of %.1f s)",
+                     static_cast<int>(100 * m_nDone / m_nTotal), m_nDone / static_cast<double>(kSampleRate),
+                     m_nTotal / static_cast<double>(kSampleRate));
     }
 
 private:
@@ -362,24 +367,22 @@ int main(int argc, char** argv) {
     Options o;
     std::string strError;
     switch (ParseOptions(argc, argv, o, strError)) {
-        case Request::Help:
-            std::fputs(kUsage, stdout);
-            return 0;
-        case Request::Version:
-            std::printf("aerolyre-render %s\n", AEROLYRE_VERSION);
-            return 0;
+        case Request::Help: std::fputs(kUsage, stdout); return 0;
+        case Request::Version: std::printf("aerolyre-render %s\n", AEROLYRE_VERSION); return 0;
         case Request::Refused:
             std::fprintf(stderr, "aerolyre-render: %s\nTry 'aerolyre-render --help'.\n", strError.c_str());
             return kExitRefused;
-        case Request::Render:
-            break;
+        case Request::Render: break;
     }
     // The recording must not land on a file the render reads or writes.
-    for (const auto& [other, what] : {std::pair{o.strGesture, "the gesture script"}, {o.strOut, "the output"},
-                                      {o.strAccomp, "the accompaniment"}, {o.strTone, "the tone file"},
+    for (const auto& [other, what] : {std::pair{o.strGesture, "the gesture script"},
+                                      {o.strOut, "the output"},
+                                      {o.strAccomp, "the accompaniment"},
+                                      {o.strTone, "the tone file"},
                                       {o.strMidi, "the MIDI file"}}) {
         if (SameFile(o.strRecord, other)) {
-            std::fprintf(stderr, "aerolyre-render: --record %s would overwrite %s\n", o.strRecord.c_str(), what);
+            std::fprintf(stderr, "aerolyre-render: --record %s would overwrite %s\n", o.strRecord.c_str(),
+                         what);
             return kExitRefused;
         }
     }

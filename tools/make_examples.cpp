@@ -66,7 +66,8 @@ std::vector<double> SoftenResponse() {
     std::vector<double> h(kTaps);
     for (int i = 0; i < kTaps; ++i) {
         const double m = i - (kTaps - 1) / 2.0;
-        const double dSinc = m == 0 ? 2.0 * kCutoff : std::sin(2.0 * std::numbers::pi * kCutoff * m) / (std::numbers::pi * m);
+        const double dSinc =
+            m == 0 ? 2.0 * kCutoff : std::sin(2.0 * std::numbers::pi * kCutoff * m) / (std::numbers::pi * m);
         const double w = 0.42 - 0.5 * std::cos(2.0 * std::numbers::pi * i / (kTaps - 1)) +
                          0.08 * std::cos(4.0 * std::numbers::pi * i / (kTaps - 1));
         h[i] = dSinc * w;
@@ -103,7 +104,8 @@ bool WriteResponse(const std::string& strPath, const std::vector<double>& h) {
 // divides by the sum of the tap magnitudes, which a long tail makes large.
 int RestoringVolume(const CFirFilter& filter) {
     double dEnergy = 0.0;
-    for (int i = 0; i < filter.m_nTaps; ++i) dEnergy += static_cast<double>(filter.m_pTaps[i]) * filter.m_pTaps[i];
+    for (int i = 0; i < filter.m_nTaps; ++i)
+        dEnergy += static_cast<double>(filter.m_pTaps[i]) * filter.m_pTaps[i];
     // Half of that: the room's resonances would otherwise push peaks past full scale.
     const double dVolume = 50.0 * filter.m_fSumAbs / std::sqrt(dEnergy);
     return static_cast<int>(std::min(2000.0, std::round(dVolume)));
@@ -138,7 +140,8 @@ constexpr double kC4 = 261.6255653005986;
 
 // C major from C4 to C5, 0.4 s a note at a steady loudness, then silence.
 std::string ScaleScript(const PitchMapping& m) {
-    std::string s = "# C major scale, C4 to C5, 0.4 s a note (start-up range: 5 octaves)\nsample,x,y,left,right\n";
+    std::string s =
+        "# C major scale, C4 to C5, 0.4 s a note (start-up range: 5 octaves)\nsample,x,y,left,right\n";
     const int aSteps[] = {0, 2, 4, 5, 7, 9, 11, 12};
     const long nNote = static_cast<long>(0.4 * kRate);
     long n = 0;
@@ -188,7 +191,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     for (const char* sub : {"/ir", "/tones", "/gestures"}) std::filesystem::create_directories(dir + sub, ec);
 
-    bool ok = WriteResponse(dir + "/ir/room.wav", RoomResponse()) && WriteResponse(dir + "/ir/soften.wav", SoftenResponse());
+    bool ok = WriteResponse(dir + "/ir/room.wav", RoomResponse()) &&
+              WriteResponse(dir + "/ir/soften.wav", SoftenResponse());
     if (!ok) return 1;
 
     // plain: the start-up tone, as the program opens.
@@ -201,7 +205,8 @@ int main(int argc, char** argv) {
     CopyTextsToTone(StartupParameterTexts(), room);
     room.strModDepth = "30";
     room.nCheckFir = 1;
-    ok = ok && LoadFilterWave(room.firFilter1, dir + "/ir/room.wav") && LoadFilterWave(room.firFilter2, dir + "/ir/soften.wav");
+    ok = ok && LoadFilterWave(room.firFilter1, dir + "/ir/room.wav") &&
+         LoadFilterWave(room.firFilter2, dir + "/ir/soften.wav");
     room.strFirFile1 = "room.wav";
     room.strFirFile2 = "soften.wav";
     room.nFirInputVolume = RestoringVolume(room.firFilter1);

@@ -24,10 +24,12 @@ struct Render {
 // Hands on what is still wanted of these samples; ends the session at the script's end or when
 // the sink refuses.
 void Deliver(const std::int16_t* pSamples, std::size_t nCount) {
-    const auto nTake = static_cast<std::size_t>(std::min<std::uint64_t>(nCount, g_render.nTotal - g_render.nDelivered));
+    const auto nTake =
+        static_cast<std::size_t>(std::min<std::uint64_t>(nCount, g_render.nTotal - g_render.nDelivered));
     g_render.nDelivered += nTake;
     const bool bMore = nTake == 0 || (*g_render.pSink)(pSamples, nTake);
-    if (!bMore || g_render.nDelivered >= g_render.nTotal) PerformanceState.bRunning.store(0, std::memory_order_release);
+    if (!bMore || g_render.nDelivered >= g_render.nTotal)
+        PerformanceState.bRunning.store(0, std::memory_order_release);
 }
 
 // Before each output sample: apply the rows that start here; at the end, take the samples of the

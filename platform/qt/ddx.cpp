@@ -72,8 +72,10 @@ void DDX_TextInt(CDataExchange* pDX, int nId, int& value, int nMin, int nMax) {
     }
     if (v < nMin || v > nMax) {
         std::string text = LoadDialogString(AFX_IDP_PARSE_INT_RANGE);
-        if (const auto at = text.find("%1"); at != std::string::npos) text.replace(at, 2, std::to_string(nMin));
-        if (const auto at = text.find("%2"); at != std::string::npos) text.replace(at, 2, std::to_string(nMax));
+        if (const auto at = text.find("%1"); at != std::string::npos)
+            text.replace(at, 2, std::to_string(nMin));
+        if (const auto at = text.find("%2"); at != std::string::npos)
+            text.replace(at, 2, std::to_string(nMax));
         ShowUserMessage(text, MessageIcon::Exclamation);
         FailOn(pDX, pEdit);
         return;

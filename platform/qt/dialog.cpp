@@ -40,7 +40,8 @@ std::string LoadDialogString(unsigned nId) {
     return psz != nullptr ? psz : "";
 }
 
-void InitDialogFramework(LoadStringProc pfnLoadString, const char* const* ppIcon32, const char* const* ppIcon16) {
+void InitDialogFramework(LoadStringProc pfnLoadString, const char* const* ppIcon32,
+                         const char* const* ppIcon16) {
     g_pfnLoadString = pfnLoadString;
     SetAppIconData(ppIcon32, ppIcon16);
     QApplication::setStyle(QStyleFactory::create("Fusion"));
@@ -107,9 +108,7 @@ void CDialog::Build() {
                 w = p;
                 break;
             }
-            case ControlKind::GroupBox:
-                w = new QGroupBox(text, this);
-                break;
+            case ControlKind::GroupBox: w = new QGroupBox(text, this); break;
             case ControlKind::Edit: {
                 auto* p = new QLineEdit(text, this);
                 p->setReadOnly(c.nStyle & CS_READONLY);
@@ -126,12 +125,8 @@ void CDialog::Build() {
                 w = p;
                 break;
             }
-            case ControlKind::CheckBox:
-                w = new QCheckBox(text, this);
-                break;
-            case ControlKind::RadioButton:
-                w = new QRadioButton(text, this);
-                break;
+            case ControlKind::CheckBox: w = new QCheckBox(text, this); break;
+            case ControlKind::RadioButton: w = new QRadioButton(text, this); break;
             case ControlKind::ListBox: {
                 auto* p = new QListWidget(this);
                 p->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -164,7 +159,8 @@ void CDialog::Build() {
             if (pPrevTab != nullptr) QWidget::setTabOrder(pPrevTab, w);
             if (pFirstTab == nullptr) pFirstTab = w;
             pPrevTab = w;
-        } else if (c.kind != ControlKind::Static && c.kind != ControlKind::Icon && c.kind != ControlKind::GroupBox) {
+        } else if (c.kind != ControlKind::Static && c.kind != ControlKind::Icon &&
+                   c.kind != ControlKind::GroupBox) {
             w->setFocusPolicy(Qt::ClickFocus);
         }
     }
@@ -183,14 +179,16 @@ void CDialog::WidenClippedButtons() {
         for (QWidget* other : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             const QRect o = other->geometry();
             if (other == b || qobject_cast<QGroupBox*>(other) != nullptr) continue;
-            if (o.left() >= r.right() && o.top() < r.bottom() && o.bottom() > r.top()) nRight = std::min(nRight, o.left());
+            if (o.left() >= r.right() && o.top() < r.bottom() && o.bottom() > r.top())
+                nRight = std::min(nRight, o.left());
         }
         b->resize(std::max(r.width(), std::min(b->sizeHint().width(), nRight - r.left())), r.height());
     }
 }
 
 QRect CDialog::MapDialogRect(int x, int y, int cx, int cy) const {
-    return QRect(MulDiv(x, m_nBaseX, 4), MulDiv(y, m_nBaseY, 8), MulDiv(cx, m_nBaseX, 4), MulDiv(cy, m_nBaseY, 8));
+    return QRect(MulDiv(x, m_nBaseX, 4), MulDiv(y, m_nBaseY, 8), MulDiv(cx, m_nBaseX, 4),
+                 MulDiv(cy, m_nBaseY, 8));
 }
 
 QWidget* CDialog::GetDlgItem(int nId) const {
@@ -239,7 +237,8 @@ void CDialog::EndDialog(int nResult) { QDialog::done(nResult); }
 
 void CDialog::PlaceByDefault() {
     // Centred over the owner (or on the screen's work area without one), kept inside the work area.
-    QScreen* pScreen = parentWidget() != nullptr ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    QScreen* pScreen =
+        parentWidget() != nullptr ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     if (pScreen == nullptr) return;
     const QRect work = pScreen->availableGeometry();
     const QRect area = parentWidget() != nullptr ? parentWidget()->frameGeometry() : work;
@@ -285,11 +284,8 @@ void CDialog::keyPressEvent(QKeyEvent* pEvent) {
                 OnOK();
             }
             return;
-        case Qt::Key_Escape:
-            OnCancel();
-            return;
-        default:
-            QDialog::keyPressEvent(pEvent);
+        case Qt::Key_Escape: OnCancel(); return;
+        default: QDialog::keyPressEvent(pEvent);
     }
 }
 

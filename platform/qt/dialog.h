@@ -17,7 +17,8 @@ class CDialog;
 // One exchange between a dialog's controls and its members (the DDX_ functions carry it out).
 class CDataExchange {
 public:
-    CDataExchange(CDialog* pDlg, bool bSaveAndValidate) : m_pDlg(pDlg), m_bSaveAndValidate(bSaveAndValidate) {}
+    CDataExchange(CDialog* pDlg, bool bSaveAndValidate)
+        : m_pDlg(pDlg), m_bSaveAndValidate(bSaveAndValidate) {}
 
     CDialog* m_pDlg;
     bool m_bSaveAndValidate;  // true: controls into members
@@ -38,7 +39,8 @@ struct RECT {
 // the framework's own messages (61712, 61714) are looked up by id, and the application icon
 // (32 and 16 px XPM data) that every window shows.
 using LoadStringProc = const char* (*)(unsigned nId);
-void InitDialogFramework(LoadStringProc pfnLoadString, const char* const* ppIcon32, const char* const* ppIcon16);
+void InitDialogFramework(LoadStringProc pfnLoadString, const char* const* ppIcon32,
+                         const char* const* ppIcon16);
 // A framework message by id, empty when there is none.
 std::string LoadDialogString(unsigned nId);
 

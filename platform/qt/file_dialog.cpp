@@ -45,14 +45,17 @@ std::string CFileDialog::QtFilter(const std::string& strFilter) {
         }
         // A description that already shows its pattern in parentheses is whole as it stands.
         const std::string& desc = parts[i];
-        const bool bShown = desc.size() >= patterns.size() + 2 &&
-                            desc.compare(desc.size() - patterns.size() - 2, std::string::npos, "(" + patterns + ")") == 0;
+        const bool bShown =
+            desc.size() >= patterns.size() + 2 &&
+            desc.compare(desc.size() - patterns.size() - 2, std::string::npos, "(" + patterns + ")") == 0;
         out += bShown ? desc : desc + " (" + patterns + ")";
     }
     return out;
 }
 
-std::string CFileDialog::GetFileName() const { return QFileInfo(QString::fromStdString(m_strPath)).fileName().toStdString(); }
+std::string CFileDialog::GetFileName() const {
+    return QFileInfo(QString::fromStdString(m_strPath)).fileName().toStdString();
+}
 
 int CFileDialog::DoModal() {
     if (g_responder) {
@@ -65,7 +68,7 @@ int CFileDialog::DoModal() {
     dlg.setOption(QFileDialog::DontUseNativeDialog, true);
     dlg.setAcceptMode(m_request.bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dlg.setFileMode(m_request.bOpen && (m_request.dwFlags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
-                                                                              : QFileDialog::AnyFile);
+                                                                               : QFileDialog::AnyFile);
     dlg.setOption(QFileDialog::DontConfirmOverwrite, !(m_request.dwFlags & OFN_OVERWRITEPROMPT));
     dlg.setOption(QFileDialog::ReadOnly, false);
     if (!m_request.strDefExt.empty()) dlg.setDefaultSuffix(QString::fromStdString(m_request.strDefExt));

@@ -23,7 +23,7 @@ struct FileDialogRequest {
     std::string strDefExt;    // without the dot
     std::string strFileName;  // initial name
     DWORD dwFlags;
-    std::string strFilter;    // as written: "desc|*.x||"
+    std::string strFilter;  // as written: "desc|*.x||"
 };
 
 // Tests answer file dialogs instead of a person: the responder gets the request and returns

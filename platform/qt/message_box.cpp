@@ -15,7 +15,8 @@ void ShowMessageBoxNow(const std::string& strText, MessageIcon icon) {
     QWidget* pOwner = QApplication::activeModalWidget();
     if (pOwner == nullptr) pOwner = QApplication::activeWindow();
     QMessageBox box(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    QString::fromStdString(AppName()), QString::fromStdString(strText), QMessageBox::Ok, pOwner);
+                    QString::fromStdString(AppName()), QString::fromStdString(strText), QMessageBox::Ok,
+                    pOwner);
     box.exec();
 }
 
@@ -29,6 +30,7 @@ void InstallMessageBoxSink() {
             return;
         }
         // Another thread (a file thread, the audio thread) never waits for the box.
-        QMetaObject::invokeMethod(pApp, [strText, icon] { ShowMessageBoxNow(strText, icon); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            pApp, [strText, icon] { ShowMessageBoxNow(strText, icon); }, Qt::QueuedConnection);
     });
 }

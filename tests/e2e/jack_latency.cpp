@@ -51,8 +51,7 @@ int main(int argc, char** argv) {
     if (g_pClient == nullptr) return 1;
     g_pInput = jack_port_register(g_pClient, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(g_pClient, Process, nullptr);
-    if (jack_activate(g_pClient) != 0 ||
-        jack_connect(g_pClient, argv[1], jack_port_name(g_pInput)) != 0) {
+    if (jack_activate(g_pClient) != 0 || jack_connect(g_pClient, argv[1], jack_port_name(g_pInput)) != 0) {
         std::fprintf(stderr, "cannot connect to %s\n", argv[1]);
         return 1;
     }
@@ -64,8 +63,7 @@ int main(int argc, char** argv) {
         // Silent for 300 ms before the next trial. Frame times of a cycle lie ahead of the clock,
         // so the difference is signed.
         auto sinceSound = [] {
-            return static_cast<long long>(jack_get_time()) -
-                   static_cast<long long>(g_lastSoundAt.load());
+            return static_cast<long long>(jack_get_time()) - static_cast<long long>(g_lastSoundAt.load());
         };
         while (sinceSound() < 300000) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         g_soundAt.store(0);
@@ -79,15 +77,14 @@ int main(int argc, char** argv) {
             std::printf("trial %d: no sound within 1 s\n", t);
             continue;
         }
-        const double d =
-            (static_cast<double>(g_soundAt.load()) - static_cast<double>(moved)) / 1000.0;
+        const double d = (static_cast<double>(g_soundAt.load()) - static_cast<double>(moved)) / 1000.0;
         std::printf("trial %d: %.1f ms\n", t, d);
         ms.push_back(d);
     }
     jack_client_close(g_pClient);
     if (ms.empty()) return 1;
     std::sort(ms.begin(), ms.end());
-    std::printf("median silence-to-sound: %.1f ms (min %.1f, max %.1f, %zu trials)\n",
-                ms[ms.size() / 2], ms.front(), ms.back(), ms.size());
+    std::printf("median silence-to-sound: %.1f ms (min %.1f, max %.1f, %zu trials)\n", ms[ms.size() / 2],
+                ms.front(), ms.back(), ms.size());
     return 0;
 }

@@ -27,13 +27,10 @@ std::vector<MidiEvent> RenderMidi(const std::vector<GestureRow>& rows, int nMode
     return events;
 }
 
-int Status(const MidiEvent& e) {
-    return e.bytes[0];
-}
+int Status(const MidiEvent& e) { return e.bytes[0]; }
 
 // The pitch, in semitones above MIDI note 0, that the last note and bend before nSample say.
-double MidiPitchAt(const std::vector<MidiEvent>& events, std::uint64_t nSample, int nRange,
-                   int nChannel) {
+double MidiPitchAt(const std::vector<MidiEvent>& events, std::uint64_t nSample, int nRange, int nChannel) {
     int nNote = -1, nBend = 8192;
     for (const MidiEvent& e : events) {
         if (e.nSample > nSample) break;
@@ -94,8 +91,7 @@ TEST(Midi, MpeSetUpNoteBendPressureAndEnd) {
     EXPECT_GT(nPressure, 20);
     ASSERT_EQ(Status(ev.back()), 0x81);
     EXPECT_EQ(ev.back().nSample, 44100u);
-    for (std::size_t i = 1; i < ev.size(); ++i)
-        ASSERT_LE(ev[i - 1].nSample, ev[i].nSample) << "in order";
+    for (std::size_t i = 1; i < ev.size(); ++i) ASSERT_LE(ev[i - 1].nSample, ev[i].nSample) << "in order";
 }
 
 TEST(Midi, SingleChannelStartsALegatoNoteOutsideTheBendRange) {
@@ -119,8 +115,7 @@ TEST(Midi, SingleChannelStartsALegatoNoteOutsideTheBendRange) {
     EXPECT_EQ(ev[offs[0]].bytes[1], ev[ons[0]].bytes[1]);
     EXPECT_NEAR(MidiPitchAt(ev, 40000, 12, 0), SemitonesAt(0.6), 0.01);
     bool bExpression = false;
-    for (const MidiEvent& e : ev)
-        bExpression = bExpression || (Status(e) == 0xB0 && e.bytes[1] == 11);
+    for (const MidiEvent& e : ev) bExpression = bExpression || (Status(e) == 0xB0 && e.bytes[1] == 11);
     EXPECT_TRUE(bExpression) << "loudness as CC 11";
 }
 

@@ -48,8 +48,8 @@ TEST(ParameterDerivation, StartupSettingsPass) {
     EXPECT_EQ(ps.dBaseOctave, 9.0);
     EXPECT_EQ(ps.nOverCycle, 1);
     EXPECT_EQ(ps.nOverCycleLog2, 0);
-    EXPECT_DOUBLE_EQ(ps.dLeftShiftRatio, 1.122462048309373);   // 2^(2/12)
-    EXPECT_DOUBLE_EQ(ps.dRightShiftRatio, 1.3348398541700344); // 2^(5/12)
+    EXPECT_DOUBLE_EQ(ps.dLeftShiftRatio, 1.122462048309373);    // 2^(2/12)
+    EXPECT_DOUBLE_EQ(ps.dRightShiftRatio, 1.3348398541700344);  // 2^(5/12)
     EXPECT_EQ(ps.dNegativeGain, 1.0);
     EXPECT_EQ(ps.dModFeedback, 0.0);
     EXPECT_EQ(ps.dDetune, 0.0);

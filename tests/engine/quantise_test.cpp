@@ -21,13 +21,10 @@ std::vector<std::int16_t> Render(const std::vector<GestureRow>& rows, const CTun
     return out;
 }
 
-double Cents(double a, double b) {
-    return 1200.0 * std::log2(a / b);
-}
+double Cents(double a, double b) { return 1200.0 * std::log2(a / b); }
 
 // Pitch values in log2 Hz, one per cycle of the sound, from rising zero crossings.
-std::vector<std::pair<double, double>> PitchTrack(const std::vector<std::int16_t>& s,
-                                                  std::size_t from) {
+std::vector<std::pair<double, double>> PitchTrack(const std::vector<std::int16_t>& s, std::size_t from) {
     std::vector<std::pair<double, double>> track;  // (time in samples, log2 Hz)
     double last = -1;
     for (std::size_t i = from + 1; i < s.size(); ++i) {
@@ -60,17 +57,14 @@ TEST(Quantise, HeldNotesLandWithinTwoCentsOfTheScale) {
     CTuning edo5;
     std::string err;
     ASSERT_TRUE(CTuning::LoadScala(
-        WriteFile(dir, "5edo.scl", "! 5 equal\n5-EDO\n5\n240.\n480.\n720.\n960.\n2/1\n"), "", 0,
-        edo5, err))
+        WriteFile(dir, "5edo.scl", "! 5 equal\n5-EDO\n5\n240.\n480.\n720.\n960.\n2/1\n"), "", 0, edo5, err))
         << err;
     const CTuning tet = CTuning::EqualTemperament();
-    for (const CTuning* t :
-         {static_cast<const CTuning*>(&tet), static_cast<const CTuning*>(&edo5)}) {
+    for (const CTuning* t : {static_cast<const CTuning*>(&tet), static_cast<const CTuning*>(&edo5)}) {
         // Between notes, a little off each: 20 to 45 cents sharp or flat.
         for (const auto& [near, cents] :
              {std::pair{262.0, 30.0}, {440.0, -45.0}, {700.0, 20.0}, {1234.5, -35.0}}) {
-            const double hz =
-                std::exp2(t->Nearest(std::log2(near)).dLog2Hz) * std::exp2(cents / 1200);
+            const double hz = std::exp2(t->Nearest(std::log2(near)).dLog2Hz) * std::exp2(cents / 1200);
             const std::vector<std::int16_t> s = Render(Hold(XFor(hz), 0.1, 44100), t);
             const double got = MeasureHz(s, 22050, s.size());
             const double note = std::exp2(t->Nearest(std::log2(got)).dLog2Hz);
@@ -97,10 +91,9 @@ TEST(Quantise, VibratoKeepsItsDepthAroundTheNote) {
     const double xPerSemitone = XFor(440.0 * std::exp2(1.0 / 12)) - XFor(440.0);
     std::vector<GestureRow> rows;
     for (std::uint64_t n = 0; n < 2 * 44100; n += 32) {
-        const double depth =
-            n < 11025 ? 0.0 : 0.4;  // ±0.4 semitone at 5.5 Hz after a quarter second
-        rows.push_back({n, x0 + depth * xPerSemitone * std::sin(2 * M_PI * 5.5 * n / 44100.0), 0.1,
-                        false, false});
+        const double depth = n < 11025 ? 0.0 : 0.4;  // ±0.4 semitone at 5.5 Hz after a quarter second
+        rows.push_back(
+            {n, x0 + depth * xPerSemitone * std::sin(2 * M_PI * 5.5 * n / 44100.0), 0.1, false, false});
     }
     rows.push_back({2 * 44100, x0, 0.1, false, false});
     auto depthAndCentre = [](const std::vector<std::int16_t>& s) {
@@ -169,9 +162,9 @@ TEST(Tuning, EqualTemperamentNamesAndNearestNotes) {
 
 TEST(Tuning, ScalaRatiosCentsAndAMapping) {
     TempDir dir;
-    const std::string scl = WriteFile(
-        dir, "just.scl",
-        "! just major\n Just major\n 7\n 9/8\n 5/4\n 4/3\n 3/2\n 5/3 ! sixth\n 1088.27\n 2\n");
+    const std::string scl =
+        WriteFile(dir, "just.scl",
+                  "! just major\n Just major\n 7\n 9/8\n 5/4\n 4/3\n 3/2\n 5/3 ! sixth\n 1088.27\n 2\n");
     CTuning t;
     std::string err;
     ASSERT_TRUE(CTuning::LoadScala(scl, "", 0, t, err)) << err;
@@ -180,13 +173,11 @@ TEST(Tuning, ScalaRatiosCentsAndAMapping) {
     EXPECT_NEAR(std::exp2(t.Nearest(std::log2(523.0)).dLog2Hz), 2 * 261.6256, 1e-6);
     EXPECT_EQ(t.Name(t.Nearest(std::log2(261.6256))), "4.0");
     // A mapping: A (key 69) at 440 Hz, middle note 60 on degree 0, white keys only.
-    const std::string kbm =
-        WriteFile(dir, "white.kbm",
-                  "! map\n12\n0\n127\n60\n69\n440.0\n7\n0\nx\n1\nx\n2\n3\nx\n4\nx\n5\nx\n6\n");
+    const std::string kbm = WriteFile(
+        dir, "white.kbm", "! map\n12\n0\n127\n60\n69\n440.0\n7\n0\nx\n1\nx\n2\n3\nx\n4\nx\n5\nx\n6\n");
     ASSERT_TRUE(CTuning::LoadScala(scl, kbm, 0, t, err)) << err;
     EXPECT_NEAR(std::exp2(t.Nearest(std::log2(441.0)).dLog2Hz), 440.0, 1e-9);
-    EXPECT_NEAR(std::exp2(t.Nearest(std::log2(264.0)).dLog2Hz), 440.0 * 3 / 5, 1e-9)
-        << "degree 0 below A";
+    EXPECT_NEAR(std::exp2(t.Nearest(std::log2(264.0)).dLog2Hz), 440.0 * 3 / 5, 1e-9) << "degree 0 below A";
 }
 
 TEST(Tuning, DamagedScalaFilesNameTheLine) {
@@ -205,8 +196,7 @@ TEST(Tuning, DamagedScalaFilesNameTheLine) {
         {"desc\n1\n2/1\n", "12\n0\n127\n60\n", "line 5: a mapping needs seven header lines"},
         {"desc\n1\n2/1\n", "1\n0\n127\n60\n69\nfast\n1\n0\n", "line 6: not a reference frequency"},
         {"desc\n1\n2/1\n", "2\n0\n127\n60\n69\n440\n1\n0\n", "line 9: fewer map entries"},
-        {"desc\n1\n2/1\n", "1\n0\n127\n60\n69\n440\n1\n-3\n",
-         "line 8: a map entry is a degree or x"},
+        {"desc\n1\n2/1\n", "1\n0\n127\n60\n69\n440\n1\n-3\n", "line 8: a map entry is a degree or x"},
     };
     for (const auto& c : cases) {
         const std::string scl = WriteFile(dir, "t.scl", c.scl);

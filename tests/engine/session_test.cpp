@@ -3,9 +3,9 @@
 #include "engine/session.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,7 +22,6 @@
 #include "tests/support/wav_builder.h"
 
 namespace {
-
 
 // Points the descriptor that holds path at another file, so the stream's next transfer fails.
 bool RedirectOpenFile(const std::string& path, const char* pszTo, int nFlags) {
@@ -64,8 +63,18 @@ TEST_F(SessionTest, RefusedSettingsShowTheirMessageAndHoldNothing) {
         {"cache 63", [](SessionSettings& s) { s.strCache = "63"; }, 1011},
         {"cache 16385", [](SessionSettings& s) { s.strCache = "16385"; }, 1011},
         {"cache as text", [](SessionSettings& s) { s.strCache = "abc"; }, 1011},
-        {"accompaniment .wave", [](SessionSettings& s) { s.nCheckAccomp = 1; s.strAccompFile = "a.wave"; }, 1010},
-        {"accompaniment 'av'", [](SessionSettings& s) { s.nCheckAccomp = 1; s.strAccompFile = "av"; }, 1010},
+        {"accompaniment .wave",
+         [](SessionSettings& s) {
+             s.nCheckAccomp = 1;
+             s.strAccompFile = "a.wave";
+         },
+         1010},
+        {"accompaniment 'av'",
+         [](SessionSettings& s) {
+             s.nCheckAccomp = 1;
+             s.strAccompFile = "av";
+         },
+         1010},
         {"accompaniment empty", [](SessionSettings& s) { s.nCheckAccomp = 1; }, 1010},
     };
     for (const Case& c : cases) {

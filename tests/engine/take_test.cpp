@@ -15,8 +15,7 @@ TEST(Take, ScriptRendersTheSessionAgainSampleForSample) {
     // Values that only survive with all their digits, a button, and many small moves.
     std::vector<GestureRow> rows;
     for (std::uint64_t n = 0; n < 30000; n += 37) {
-        rows.push_back(
-            {n, 0.1 + n / 30000.0 * 0.7 + 1e-13, 0.2 + 0.1 / 3, (n / 5000) % 2 == 1, n > 20000});
+        rows.push_back({n, 0.1 + n / 30000.0 * 0.7 + 1e-13, 0.2 + 0.1 / 3, (n / 5000) % 2 == 1, n > 20000});
     }
     rows.push_back({30000, 0.5, 0.5, false, false});
     std::vector<std::int16_t> live, again;
@@ -42,8 +41,7 @@ TEST(Take, ScriptRendersTheSessionAgainSampleForSample) {
     s.dwOverCycleData = kOverCycleItemData[2];
     ASSERT_TRUE(RenderSession(s, script, nullptr, again));
     EXPECT_EQ(again, live);
-    EXPECT_LT(script.size(), 2 * rows.size())
-        << "a row where something changed, not one per sample";
+    EXPECT_LT(script.size(), 2 * rows.size()) << "a row where something changed, not one per sample";
 }
 
 TEST(Take, OnlyTheNewestHundredAreKept) {

@@ -52,9 +52,9 @@ TEST(Voice, StartupSettingsSoundAtTheFormulaPitch) {
         double x;
         double hz;
     } cases[] = {
-        {0.0, 127.1},              // left edge
-        {1.0, 4835.0},             // right edge
-        {0.5 / 1.05, 718.7},       // E = 9
+        {0.0, 127.1},         // left edge
+        {1.0, 4835.0},        // right edge
+        {0.5 / 1.05, 718.7},  // E = 9
     };
     for (const auto& c : cases) {
         VoiceSession vs;

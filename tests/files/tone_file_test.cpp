@@ -26,7 +26,8 @@ void SetStartupTexts(ToneData& t) {
 struct Bytes {
     std::vector<unsigned char> v;
     Bytes& Int(std::int32_t n) {
-        for (int i = 0; i < 4; ++i) v.push_back(static_cast<unsigned char>(static_cast<std::uint32_t>(n) >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            v.push_back(static_cast<unsigned char>(static_cast<std::uint32_t>(n) >> (8 * i)));
         return *this;
     }
     Bytes& Str(const std::string& s) {

@@ -3,9 +3,9 @@
 // runs thousands of times.
 #include "files/wave_stream.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -67,13 +67,15 @@ TEST_F(WaveStreamTest, DataAsLargeAsTheCacheIsHeldInMemory) {
     s.wBitsPerSample = 8;
     {
         CWaveStream r;
-        ASSERT_TRUE(r.OpenRead(WriteWav(s, std::vector<unsigned char>(kSmallestCache, 200)), kSmallestCache, false));
+        ASSERT_TRUE(
+            r.OpenRead(WriteWav(s, std::vector<unsigned char>(kSmallestCache, 200)), kSmallestCache, false));
         EXPECT_EQ(r.GetState(), CWaveStream::StateInMemory);
         EXPECT_FALSE(r.m_hThread.joinable());
         EXPECT_FALSE(r.m_file.IsOpen());
     }
     CWaveStream r;
-    ASSERT_TRUE(r.OpenRead(WriteWav(s, std::vector<unsigned char>(kSmallestCache + 1, 200)), kSmallestCache, false));
+    ASSERT_TRUE(
+        r.OpenRead(WriteWav(s, std::vector<unsigned char>(kSmallestCache + 1, 200)), kSmallestCache, false));
     EXPECT_EQ(r.GetState(), CWaveStream::StateStreaming);
     EXPECT_TRUE(r.m_hThread.joinable());
     EXPECT_EQ(r.ReadSample(), (200 - 128) * 256);
@@ -149,7 +151,9 @@ TEST_F(WaveStreamTest, RefusesAccompanimentFormats) {
         m_messages.Clear();
         {
             CWaveStream r;
-            EXPECT_FALSE(r.OpenRead(WriteWav(c.layout, std::vector<unsigned char>(24, 0)), kSmallestCache, false)) << c.what;
+            EXPECT_FALSE(
+                r.OpenRead(WriteWav(c.layout, std::vector<unsigned char>(24, 0)), kSmallestCache, false))
+                << c.what;
             EXPECT_EQ(r.GetState(), CWaveStream::StateFailed);
             EXPECT_EQ(r.m_strError, ResString(2201));
             EXPECT_TRUE(m_messages.Messages().empty()) << "shown once, when the stream goes";
@@ -217,7 +221,8 @@ TEST_F(WaveStreamTest, StreamedAccompanimentEndsInSilenceInEitherHalf) {
     for (std::size_t nSamples : {16384u + 8192u + 100u, 16384u * 2 + 100u}) {
         CWaveStream r;
         ASSERT_TRUE(r.OpenRead(WriteWav({}, PatternData16(nSamples)), kSmallestCache, false));
-        for (std::size_t i = 0; i < nSamples; ++i) ASSERT_EQ(r.ReadSample(), Pattern(i)) << nSamples << " " << i;
+        for (std::size_t i = 0; i < nSamples; ++i)
+            ASSERT_EQ(r.ReadSample(), Pattern(i)) << nSamples << " " << i;
         for (int i = 0; i < 40000; ++i) ASSERT_EQ(r.ReadSample(), 0) << nSamples << " " << i;
     }
 }
@@ -266,7 +271,8 @@ TEST_F(WaveStreamTest, RecordingSizesAndSamples) {
             ASSERT_EQ(c.info.frames, static_cast<sf_count_t>(n)) << n;
             EXPECT_EQ(c.info.samplerate, 44100);
             EXPECT_EQ(c.info.channels, 1);
-            EXPECT_EQ(c.info.format, SF_FORMAT_WAV | (nFormat == kRecordInt16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT));
+            EXPECT_EQ(c.info.format,
+                      SF_FORMAT_WAV | (nFormat == kRecordInt16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT));
             for (std::size_t i = 0; i < n; ++i) {
                 const float expected = nFormat == kRecordInt16 ? Pattern(i) : Pattern(i) / 32768.0f;
                 ASSERT_EQ(c.samples[i], expected) << n << " " << i;
@@ -372,7 +378,8 @@ TEST_F(WaveStreamTest, RecordingHeaderFollowsTheDiskAfterEveryHalf) {
         // By the middle of the next half the thread has written the previous one.
         for (int k = 0; k < 2000; ++k) {
             const std::vector<unsigned char> bytes = WavBytes::ReadFile(path);
-            if (bytes.size() >= 44 + 2 * (i / nHalf) * nHalf && WavBytes::U32At(bytes, 40) == bytes.size() - 44) {
+            if (bytes.size() >= 44 + 2 * (i / nHalf) * nHalf &&
+                WavBytes::U32At(bytes, 40) == bytes.size() - 44) {
                 EXPECT_EQ(WavBytes::U32At(bytes, 4), bytes.size() - 8);
                 ++nChecked;
                 break;
@@ -401,7 +408,8 @@ TEST_F(WaveStreamTest, FullDiskLeavesAValidRecordingOfWhatWasWritten) {
     EXPECT_EQ(WavBytes::U32At(bytes, 4), bytes.size() - 8);
     const SndFileContents got = ReadWithSndFile(path);
     ASSERT_EQ(got.samples.size(), (bytes.size() - 44) / 4);
-    for (std::size_t i = 0; i < got.samples.size(); ++i) ASSERT_EQ(got.samples[i] * 32768.0f, Pattern(i)) << i;
+    for (std::size_t i = 0; i < got.samples.size(); ++i)
+        ASSERT_EQ(got.samples[i] * 32768.0f, Pattern(i)) << i;
 }
 
 TEST_F(WaveStreamTest, LoopedAccompanimentThatShrinksEndsInSilence) {

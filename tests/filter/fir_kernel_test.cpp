@@ -120,5 +120,5 @@ TEST(FirKernel, RefusesWhatItCannotFilter) {
     EXPECT_FALSE(nspsFirInit(&h, 0, nullptr, &state));
     EXPECT_FALSE(nspsFirInit(nullptr, 1, nullptr, &state));
     EXPECT_FALSE(nspsFirInit(&h, 1, &h, &state));  // no initial history is supported
-    nspFirFree(&state);  // harmless on a state that owns nothing
+    nspFirFree(&state);                            // harmless on a state that owns nothing
 }

@@ -155,7 +155,8 @@ TEST(FirStage, FullFeedbackRecursEveryDelayLength) {
         Stage stage(Settings(100, 100, L, 100));
         stage.Build();
         const std::vector<double> out = stage.Run(Impulse(1234.0, 5 * L + 1));
-        for (int n = 0; n <= 5 * L; ++n) EXPECT_EQ(out[n], n % L == 0 ? 1234.0 : 0.0) << "L " << L << " n " << n;
+        for (int n = 0; n <= 5 * L; ++n)
+            EXPECT_EQ(out[n], n % L == 0 ? 1234.0 : 0.0) << "L " << L << " n " << n;
     }
 }
 
@@ -210,7 +211,7 @@ TEST(FirStage, StoredDelayOutsideItsRangeIsClamped) {
 
 TEST(FirStage, FilterWithoutADefinedGainIsSilent) {
     const float zeros[] = {0.0f, 0.0f, 0.0f};
-    const float huge[] = {3e38f, 3e38f};      // magnitude sum overflows to infinity
+    const float huge[] = {3e38f, 3e38f};  // magnitude sum overflows to infinity
     const float nan[] = {1.0f, NAN};
     const float overflow[] = {1e38f, -1e38f};  // finite sum, but the products overflow
     struct Case {
@@ -219,9 +220,8 @@ TEST(FirStage, FilterWithoutADefinedGainIsSilent) {
         int n;
         bool onFilter1;
     } cases[] = {
-        {"zeros on 1", zeros, 3, true},   {"zeros on 2", zeros, 3, false},
-        {"inf sum on 1", huge, 2, true},  {"NaN on 2", nan, 2, false},
-        {"NaN on 1", nan, 2, true},
+        {"zeros on 1", zeros, 3, true}, {"zeros on 2", zeros, 3, false}, {"inf sum on 1", huge, 2, true},
+        {"NaN on 2", nan, 2, false},    {"NaN on 1", nan, 2, true},
     };
     for (const Case& c : cases) {
         for (int nFeedback : {0, 50}) {

@@ -95,7 +95,8 @@ TEST(PartitionedConvolver, ImpulsesAtEveryPhaseOverTenSeconds) {
         const float y = conv.Process(bImpulse ? 1.0f : 0.0f);
         const std::size_t k = n % nSpacing;  // taps since the last impulse
         const double exact = k < h.size() ? h[k] : 0.0;
-        ASSERT_NEAR(y, exact, tol) << "n = " << n << ", phase " << (n / nSpacing) * nSpacing % CPartitionedConvolver::kLongBlock;
+        ASSERT_NEAR(y, exact, tol) << "n = " << n << ", phase "
+                                   << (n / nSpacing) * nSpacing % CPartitionedConvolver::kLongBlock;
     }
 }
 

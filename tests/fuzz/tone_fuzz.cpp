@@ -12,8 +12,7 @@ namespace {
 
 bool SameTone(const ToneData& a, const ToneData& b) {
     auto sameTaps = [](const CFirFilter& x, const CFirFilter& y) {
-        return x.m_nTaps == y.m_nTaps &&
-               std::memcmp(x.m_pTaps, y.m_pTaps, sizeof(float) * x.m_nTaps) == 0;
+        return x.m_nTaps == y.m_nTaps && std::memcmp(x.m_pTaps, y.m_pTaps, sizeof(float) * x.m_nTaps) == 0;
     };
     return a.strRange == b.strRange && a.strRangeAdjust == b.strRangeAdjust &&
            a.strLeftShift == b.strLeftShift && a.strRightShift == b.strRightShift &&
@@ -49,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ToneData again;
     CFile file;
-    if (!file.Open(out.Path().c_str(), CFile::modeRead) ||
-        ReadToneFile(file, again) != kToneFieldCount || !SameTone(tone, again)) {
+    if (!file.Open(out.Path().c_str(), CFile::modeRead) || ReadToneFile(file, again) != kToneFieldCount ||
+        !SameTone(tone, again)) {
         std::abort();
     }
     return 0;

@@ -11,7 +11,6 @@
 #include "platform/file.h"
 #include "tests/fuzz/fuzz_file.h"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const FuzzFile file(".wav");
     if (!file.Write(data, size)) return 0;

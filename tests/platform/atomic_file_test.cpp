@@ -108,8 +108,7 @@ TEST(AtomicFileReplace, KilledSavesLeaveOldOrNewWholeAndTheirLeftoversGoLater) {
     // Leftovers of the killed saves: once old enough, the next save removes them.
     for (const auto& e : fs::directory_iterator(dir.Root())) {
         if (e.path() != fs::path(target)) {
-            fs::last_write_time(e.path(),
-                                fs::file_time_type::clock::now() - std::chrono::minutes(2));
+            fs::last_write_time(e.path(), fs::file_time_type::clock::now() - std::chrono::minutes(2));
         }
     }
     ASSERT_TRUE(ReplaceFileContent(target, a, nError));

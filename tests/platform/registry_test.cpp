@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -68,7 +68,8 @@ TEST_F(RegistryTest, StringsAndDwordsRoundTripInTheExportFormat) {
     h = Open();
     char buf[256] = {};
     DWORD cb = sizeof buf, type = 0;
-    ASSERT_EQ(RegQueryValueExA(h, "Nerio_Path", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_SUCCESS);
+    ASSERT_EQ(RegQueryValueExA(h, "Nerio_Path", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb),
+              ERROR_SUCCESS);
     EXPECT_EQ(type, REG_SZ);
     EXPECT_EQ(cb, sizeof text) << "stored with its terminating zero";
     EXPECT_STREQ(buf, text);
@@ -95,17 +96,21 @@ TEST_F(RegistryTest, ValueLargerThanTheBufferFails) {
 }
 
 TEST_F(RegistryTest, KeysAndValuesOfOthersAreKept) {
-    WriteFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"X\"=hex:01,02\n\"Y\"=\"y\"\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Mine\"=\"old\"\n\"Theirs\"=dword:00000001\n");
+    WriteFile(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"X\"=hex:01,02\n\"Y\"=\"y\"\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Mine\"=\"old\"\n\"Theirs\"=dword:"
+        "00000001\n");
     HKEY h = Open();
     RegSetValueExA(h, "Mine", 0, REG_SZ, reinterpret_cast<const BYTE*>("new"), 4);
     RegCloseKey(h);
     EXPECT_EQ(FileText(),
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"X\"=hex:01,02\n\"Y\"=\"y\"\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Mine\"=\"new\"\n\"Theirs\"=dword:00000001\n");
+              "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Mine\"=\"new\"\n\"Theirs\"=dword:"
+              "00000001\n");
     // Only the file itself: no temporary file is left beside it.
     int n = 0;
-    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(RegistryFilePath()).parent_path())) {
+    for (const auto& e :
+         std::filesystem::directory_iterator(std::filesystem::path(RegistryFilePath()).parent_path())) {
         (void)e;
         ++n;
     }
@@ -113,22 +118,27 @@ TEST_F(RegistryTest, KeysAndValuesOfOthersAreKept) {
 }
 
 TEST_F(RegistryTest, DamagedFileReadsAsMissingValues) {
-    for (const std::string& damage : {std::string("\x00\xff\xfe garbage \x01\x02", 14),
-                                      std::string("[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Process_BufSize\"=\"unterminated\n"
-                                                  "\"Process_Overcycle\"=dword:12\n\"Nerio_Path\"=dword:zzzzzzzz\n")}) {
+    for (const std::string& damage :
+         {std::string("\x00\xff\xfe garbage \x01\x02", 14),
+          std::string("[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Process_BufSize\"="
+                      "\"unterminated\n"
+                      "\"Process_Overcycle\"=dword:12\n\"Nerio_Path\"=dword:zzzzzzzz\n")}) {
         WriteFile(damage);
         HKEY h = Open();
         char buf[256];
         DWORD cb = sizeof buf, type = 0;
         for (const char* name : {"Process_BufSize", "Process_Overcycle", "Nerio_Path"}) {
             cb = sizeof buf;
-            EXPECT_EQ(RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_FILE_NOT_FOUND) << name;
+            EXPECT_EQ(RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb),
+                      ERROR_FILE_NOT_FOUND)
+                << name;
         }
         RegSetValueExA(h, "Process_BufSize", 0, REG_SZ, reinterpret_cast<const BYTE*>("400"), 4);
         RegCloseKey(h);
         h = Open();
         cb = sizeof buf;
-        EXPECT_EQ(RegQueryValueExA(h, "Process_BufSize", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_SUCCESS);
+        EXPECT_EQ(RegQueryValueExA(h, "Process_BufSize", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb),
+                  ERROR_SUCCESS);
         EXPECT_STREQ(buf, "400");
         RegCloseKey(h);
     }
@@ -137,7 +147,8 @@ TEST_F(RegistryTest, DamagedFileReadsAsMissingValues) {
 TEST_F(RegistryTest, FileThatCannotBeUsedIsLeftByteForByte) {
     // Too large to be ours, or a folder where the file should be: the key cannot be opened, so
     // the defaults stand and the save writes nothing over another program's data.
-    const std::string big = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"Keep\"=\"me\"\n" + std::string(2 << 20, ';');
+    const std::string big =
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\"Keep\"=\"me\"\n" + std::string(2 << 20, ';');
     WriteFile(big);
     HKEY h = nullptr;
     DWORD disp = 0;
@@ -163,12 +174,14 @@ TEST_F(RegistryTest, FileThatCannotBeUsedIsLeftByteForByte) {
 
 TEST_F(RegistryTest, ByteOrderMarksAndCarriageReturnRunsReadAsPlainLines) {
     const std::string bom = "\xEF\xBB\xBF";
-    WriteFile(bom + "REGEDIT4\r\r\n\r\n" + bom + "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\r\r\n" + bom +
+    WriteFile(bom + "REGEDIT4\r\r\n\r\n" + bom +
+              "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\r\r\n" + bom +
               "\"Process_BufSize\"=\"123\"\r\r\n\"Odd line\r\r\n");
     HKEY h = Open();
     char buf[256];
     DWORD cb = sizeof buf, type = 0;
-    ASSERT_EQ(RegQueryValueExA(h, "Process_BufSize", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb), ERROR_SUCCESS);
+    ASSERT_EQ(RegQueryValueExA(h, "Process_BufSize", nullptr, &type, reinterpret_cast<BYTE*>(buf), &cb),
+              ERROR_SUCCESS);
     EXPECT_STREQ(buf, "123");
     RegSetValueExA(h, "Process_CacheSize", 0, REG_SZ, reinterpret_cast<const BYTE*>("64"), 3);
     RegCloseKey(h);
@@ -182,7 +195,8 @@ TEST_F(RegistryTest, StaleTemporariesAreRemovedAndFreshOnesKept) {
     const std::string stale = RegistryFilePath() + ".Ab12Cd", fresh = RegistryFilePath() + ".Xy34Zw",
                       other = RegistryFilePath() + ".notours";
     for (const std::string& p : {stale, fresh, other}) std::ofstream(p) << "x";
-    std::filesystem::last_write_time(stale, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5));
+    std::filesystem::last_write_time(stale,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5));
     HKEY h = Open();
     RegSetValueExA(h, "Process_BufSize", 0, REG_SZ, reinterpret_cast<const BYTE*>("400"), 4);
     EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
@@ -192,11 +206,14 @@ TEST_F(RegistryTest, StaleTemporariesAreRemovedAndFreshOnesKept) {
 }
 
 TEST_F(RegistryTest, FailedSaveSaysSoAndKeepsTheFile) {
-    WriteFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Process_BufSize\"=\"400\"\n");
+    WriteFile(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Process_BufSize\"="
+        "\"400\"\n");
     const std::string before = FileText();
     HKEY h = Open();
     const std::string big(4000, 'x');
-    RegSetValueExA(h, "Nerio_Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()), static_cast<DWORD>(big.size() + 1));
+    RegSetValueExA(h, "Nerio_Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()),
+                   static_cast<DWORD>(big.size() + 1));
     testing::internal::CaptureStderr();
     LONG result = ERROR_SUCCESS;
     {

@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
-#include <cstring>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "engine/audio_thread.h"
@@ -64,8 +64,9 @@ std::string StderrOf(const std::function<void()>& f) {
 class AlsaFileDevice {
 public:
     AlsaFileDevice() {
-        std::ofstream(m_dir.Path("asound.conf")) << "pcm.!default { type file; slave.pcm { type null }; file \""
-                                                 << m_dir.Path("played.raw") << "\"; format \"raw\" }\n";
+        std::ofstream(m_dir.Path("asound.conf"))
+            << "pcm.!default { type file; slave.pcm { type null }; file \"" << m_dir.Path("played.raw")
+            << "\"; format \"raw\" }\n";
         ::setenv("ALSA_CONFIG_PATH", m_dir.Path("asound.conf").c_str(), 1);
         ::unsetenv("AEROLYRE_WAVE_DEVICE");
     }
@@ -84,7 +85,6 @@ void Queue(HWAVEOUT hwo, WAVEHDR& hdr, std::vector<std::int16_t>& samples) {
     ASSERT_EQ(waveOutPrepareHeader(hwo, &hdr, sizeof hdr), MMSYSERR_NOERROR);
     ASSERT_EQ(waveOutWrite(hwo, &hdr, sizeof hdr), MMSYSERR_NOERROR);
 }
-
 
 }  // namespace
 
@@ -108,7 +108,8 @@ TEST(WaveOut, NullDevicePlaysAtThePaceOfTheSamples) {
     Queue(hwo, ha, a);
     Queue(hwo, hb, b);
     while (hb.dwUser.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
     EXPECT_GE(ms.count(), 190);
     EXPECT_EQ(g_nDone.load(), 2);
     EXPECT_TRUE(ha.dwFlags & WHDR_DONE);
@@ -175,7 +176,8 @@ TEST(WaveOut, NoSoundCardFailsWithOneLineNamingTheDeviceAndTheReason) {
     // One line of ours; the libraries' own diagnostics never reach the terminal.
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     EXPECT_EQ(text.rfind("aerolyre: cannot open the sound device \"default\": ", 0), 0u) << text;
-    EXPECT_GT(text.size(), std::string("aerolyre: cannot open the sound device \"default\": \n").size()) << text;
+    EXPECT_GT(text.size(), std::string("aerolyre: cannot open the sound device \"default\": \n").size())
+        << text;
 
     // Named devices that are not there say why.
     for (const auto& [name, reason] : std::vector<std::pair<std::string, std::string>>{
@@ -185,7 +187,8 @@ TEST(WaveOut, NoSoundCardFailsWithOneLineNamingTheDeviceAndTheReason) {
         ::setenv("AEROLYRE_WAVE_DEVICE", name.c_str(), 1);
         const std::string line = StderrOf([&] { r = Open(hwo); });
         EXPECT_EQ(r, MMSYSERR_NODRIVER) << name;
-        EXPECT_EQ(line.rfind("aerolyre: cannot open the sound device \"" + name + "\": " + reason, 0), 0u) << line;
+        EXPECT_EQ(line.rfind("aerolyre: cannot open the sound device \"" + name + "\": " + reason, 0), 0u)
+            << line;
     }
     ::unsetenv("AEROLYRE_WAVE_DEVICE");
     ::unsetenv("JACK_DEFAULT_SERVER");
@@ -246,8 +249,8 @@ TEST(WaveOut, PortAudioThroughAlsaFileDeviceLosesNothing) {
     ::unsetenv("AEROLYRE_WAVE_DEVICE");
     MessageRecorder messages;
 
-    const std::vector<GestureRow> rows = {{0, 0.4, 0.1, false, false}, {20000, 0.7, 0.0, false, true},
-                                          {40000, 0.7, 0.0, false, true}};
+    const std::vector<GestureRow> rows = {
+        {0, 0.4, 0.1, false, false}, {20000, 0.7, 0.0, false, true}, {40000, 0.7, 0.0, false, true}};
     std::vector<std::int16_t> rendered;
     ASSERT_TRUE(RenderSession(StartupSession(), rows, nullptr, rendered));
 
@@ -260,7 +263,8 @@ TEST(WaveOut, PortAudioThroughAlsaFileDeviceLosesNothing) {
         }
         if (n == 120000) PerformanceState.bRunning.store(0);
     });
-    ASSERT_TRUE(StartSession(StartupSession(), nullptr)) << (messages.Messages().empty() ? "" : messages.Messages()[0]);
+    ASSERT_TRUE(StartSession(StartupSession(), nullptr))
+        << (messages.Messages().empty() ? "" : messages.Messages()[0]);
     ASSERT_TRUE(WaitForThreadEnd(std::chrono::seconds(30)));
     JoinAudioThread();
     SetAudioSampleHook(nullptr);

@@ -34,17 +34,15 @@ TEST(StringTable, UnknownIdsAreMissing) {
 
 TEST(StringTable, GuideTextsKeepTheirSpacing) {
     const std::string ascii2 = "  ";
-    const std::string ideographicSpace = "\xE3\x80\x80";  // U+3000
+    const std::string ideographicSpace = "\xE3\x80\x80";              // U+3000
     const std::string dots = "\xE3\x83\xBB\xE3\x83\xBB\xE3\x83\xBB";  // three U+30FB
     EXPECT_EQ(ResString(2000), "[ESC]" + ascii2 + dots + ideographicSpace + "演奏盤を閉じる");
-    EXPECT_EQ(ResString(2001), "[マウスを左に移動]" + ideographicSpace + dots + ideographicSpace +
-                                   "音程を下げる");
-    EXPECT_EQ(ResString(2002), "[マウスを右に移動]" + ideographicSpace + dots + ideographicSpace +
-                                   "音程を上げる");
-    EXPECT_EQ(ResString(2003), "[マウスを下に移動]" + ascii2 + dots + ideographicSpace +
-                                   "音量を小さくする");
-    EXPECT_EQ(ResString(2004), "[マウスを上に移動]" + ascii2 + dots + ideographicSpace +
-                                   "音量を大きくする");
+    EXPECT_EQ(ResString(2001),
+              "[マウスを左に移動]" + ideographicSpace + dots + ideographicSpace + "音程を下げる");
+    EXPECT_EQ(ResString(2002),
+              "[マウスを右に移動]" + ideographicSpace + dots + ideographicSpace + "音程を上げる");
+    EXPECT_EQ(ResString(2003), "[マウスを下に移動]" + ascii2 + dots + ideographicSpace + "音量を小さくする");
+    EXPECT_EQ(ResString(2004), "[マウスを上に移動]" + ascii2 + dots + ideographicSpace + "音量を大きくする");
 }
 
 TEST(StringTable, MessagesUseFullWidthDigitsWhereTheProgramDoes) {

@@ -31,8 +31,8 @@ public:
         b.U32(s.nFmtSize);
         const std::uint16_t align = s.nBlockAlign >= 0 ? static_cast<std::uint16_t>(s.nBlockAlign)
                                                        : s.nChannels * (s.wBitsPerSample / 8);
-        const std::uint32_t avg = s.nAvgBytesPerSec >= 0 ? static_cast<std::uint32_t>(s.nAvgBytesPerSec)
-                                                         : s.nSamplesPerSec * align;
+        const std::uint32_t avg =
+            s.nAvgBytesPerSec >= 0 ? static_cast<std::uint32_t>(s.nAvgBytesPerSec) : s.nSamplesPerSec * align;
         b.U16(s.wFormatTag);
         b.U16(s.nChannels);
         b.U32(s.nSamplesPerSec);

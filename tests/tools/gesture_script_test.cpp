@@ -5,7 +5,8 @@
 #include <sstream>
 
 TEST(GestureScript, ReadsRowsCommentsAndBlankLines) {
-    std::istringstream in("# sample,x,y,left,right\n\n0,0.5,0.25,0,1\r\n 100 , 1 , 0 , 1 , 0 \n100,0,0,0,0\n");
+    std::istringstream in(
+        "# sample,x,y,left,right\n\n0,0.5,0.25,0,1\r\n 100 , 1 , 0 , 1 , 0 \n100,0,0,0,0\n");
     std::vector<GestureRow> rows;
     std::string err;
     ASSERT_TRUE(ParseGestureScript(in, rows, err)) << err;
@@ -18,17 +19,17 @@ TEST(GestureScript, ReadsRowsCommentsAndBlankLines) {
 
 TEST(GestureScript, RefusesWhatItCannotRead) {
     const char* bad[] = {
-        "",                       // no rows
-        "0,0.5,0.5,0\n",          // four fields
-        "-1,0.5,0.5,0,0\n",       // negative sample
-        "1.5,0.5,0.5,0,0\n",      // fractional sample
-        "0,x,0.5,0,0\n",          // not a number
-        "0,nan,0.5,0,0\n",        // not finite
-        "0,0.5,0.5,2,0\n",        // button neither 0 nor 1
+        "",                         // no rows
+        "0,0.5,0.5,0\n",            // four fields
+        "-1,0.5,0.5,0,0\n",         // negative sample
+        "1.5,0.5,0.5,0,0\n",        // fractional sample
+        "0,x,0.5,0,0\n",            // not a number
+        "0,nan,0.5,0,0\n",          // not finite
+        "0,0.5,0.5,2,0\n",          // button neither 0 nor 1
         "10,0,0,0,0\n5,0,0,0,0\n",  // decreasing
-        "0,1e308,0.5,0,0\n",     // far off the board
-        "0,0.5,-0.01,0,0\n",     // above the top edge
-        "0,1.0000001,0.5,0,0\n",  // past the right edge
+        "0,1e308,0.5,0,0\n",        // far off the board
+        "0,0.5,-0.01,0,0\n",        // above the top edge
+        "0,1.0000001,0.5,0,0\n",    // past the right edge
     };
     for (const char* text : bad) {
         std::istringstream in(text);

@@ -26,10 +26,12 @@ struct ToolRun {
 // prefix: shell words before the tool (a limit, a timer).
 ToolRun RunTool(const std::string& args, const TempDir& dir, const std::string& prefix = "") {
     const std::string err = dir.Path("stderr.txt");
-    const std::string cmd = "bash -c '" + prefix + std::string(AEROLYRE_RENDER_PATH) + " " + args + " 2>" + err + "'";
+    const std::string cmd =
+        "bash -c '" + prefix + std::string(AEROLYRE_RENDER_PATH) + " " + args + " 2>" + err + "'";
     const int status = std::system(cmd.c_str());
     std::ifstream in(err);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string((std::istreambuf_iterator<char>(in)), {})};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            std::string((std::istreambuf_iterator<char>(in)), {})};
 }
 
 std::string Script(const TempDir& dir, const std::string& text) {
@@ -60,7 +62,8 @@ TEST(RenderTool, SameInputsSameBytes) {
     const std::string accomp = dir.Path("a.wav");
     WavBytes::Write(accomp, WavBytes::Make({}, std::vector<unsigned char>(150000, 9)));
     const std::string gesture = Script(dir, "0,0.5,0.1,0,0\n30000,0.8,0.0,0,1\n70000,0,0,0,0\n");
-    const std::string opts = "--overcycle 8 --accomp " + accomp + " --accomp-loop --record " + dir.Path("r.wav") + " ";
+    const std::string opts =
+        "--overcycle 8 --accomp " + accomp + " --accomp-loop --record " + dir.Path("r.wav") + " ";
     ASSERT_EQ(RunTool(opts + gesture + " " + dir.Path("1.wav"), dir).nExit, 0);
     const std::vector<unsigned char> rec1 = WavBytes::ReadFile(dir.Path("r.wav"));
     ASSERT_EQ(RunTool(opts + gesture + " " + dir.Path("2.wav"), dir).nExit, 0);
@@ -77,8 +80,11 @@ TEST(RenderTool, RefusedSettingsPrintTheMessageAndExit2) {
         std::string args;
         unsigned nMessage;
     } cases[] = {
-        {"--buffer 0", 1000},       {"--buffer 4294967297", 1000}, {"--cache 20000", 1011},
-        {"--accomp x.mp3", 1010},   {"--tone " + dir.Path("none.aly"), 2101},
+        {"--buffer 0", 1000},
+        {"--buffer 4294967297", 1000},
+        {"--cache 20000", 1011},
+        {"--accomp x.mp3", 1010},
+        {"--tone " + dir.Path("none.aly"), 2101},
     };
     for (const Case& c : cases) {
         const ToolRun r = RunTool(c.args + " " + gesture + " " + out, dir);
@@ -121,7 +127,8 @@ TEST(RenderTool, FailedWriteLeavesAnEarlierOutputAsItWas) {
     EXPECT_NE(r.strErr.find(out), std::string::npos) << r.strErr;
     EXPECT_EQ(WavBytes::ReadFile(out), earlier);
     int n = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Root())) n += e.path().filename().string().rfind("out.wav", 0) == 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Root()))
+        n += e.path().filename().string().rfind("out.wav", 0) == 0;
     EXPECT_EQ(n, 1) << "no temporary is left";
 }
 
@@ -162,7 +169,8 @@ TEST(RenderTool, CommandLineConventions) {
     // --help on standard output with status 0; --version.
     EXPECT_EQ(RunTool("--help >" + dir.Path("help.txt"), dir).nExit, 0);
     const std::vector<unsigned char> help = WavBytes::ReadFile(dir.Path("help.txt"));
-    EXPECT_EQ(std::string(help.begin(), help.begin() + std::min<std::size_t>(22, help.size())), "usage: aerolyre-render");
+    EXPECT_EQ(std::string(help.begin(), help.begin() + std::min<std::size_t>(22, help.size())),
+              "usage: aerolyre-render");
     EXPECT_EQ(RunTool("--version >" + dir.Path("v.txt"), dir).nExit, 0);
     EXPECT_EQ(WavBytes::ReadFile(dir.Path("v.txt")).size(), std::string("aerolyre-render 1.1.0\n").size());
     // Unknown options are named; a missing value is said.
@@ -214,7 +222,8 @@ namespace {
 std::vector<std::int16_t> Samples(const std::string& path) {
     const std::vector<unsigned char> b = WavBytes::ReadFile(path);
     std::vector<std::int16_t> s;
-    for (std::size_t i = 44; i + 1 < b.size(); i += 2) s.push_back(static_cast<std::int16_t>(b[i] | (b[i + 1] << 8)));
+    for (std::size_t i = 44; i + 1 < b.size(); i += 2)
+        s.push_back(static_cast<std::int16_t>(b[i] | (b[i + 1] << 8)));
     return s;
 }
 
@@ -248,8 +257,9 @@ TEST(Examples, EveryTonePlaysEveryGesture) {
     for (const char* tone : {"plain", "room", "feedback"}) {
         for (const char* gesture : {"scale", "glide-vibrato"}) {
             const std::string out = dir.Path(std::string(tone) + "-" + gesture + ".wav");
-            const ToolRun r =
-                RunTool("--tone " + ex + "/tones/" + tone + ".aly " + ex + "/gestures/" + gesture + ".csv " + out, dir);
+            const ToolRun r = RunTool(
+                "--tone " + ex + "/tones/" + tone + ".aly " + ex + "/gestures/" + gesture + ".csv " + out,
+                dir);
             ASSERT_EQ(r.nExit, 0) << tone << " " << gesture << ": " << r.strErr;
             EXPECT_EQ(r.strErr, "");
             const std::vector<std::int16_t> s = Samples(out);

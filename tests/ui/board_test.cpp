@@ -5,8 +5,8 @@
 
 #include <QApplication>
 #include <QImage>
-#include <QMouseEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <chrono>
 #include <cmath>
 
@@ -45,7 +45,8 @@ TEST_F(BoardFixture, PointerMapsToFractionsOfTheClientSize) {
     for (QSize size : {QSize(400, 300), QSize(123, 77), QSize(1000, 20)}) {
         board.resize(size);
         ASSERT_EQ(board.rect().size(), size);
-        for (QPoint pt : {QPoint(0, 0), QPoint(size.width() - 1, size.height() - 1), QPoint(size.width() / 3, 7)}) {
+        for (QPoint pt :
+             {QPoint(0, 0), QPoint(size.width() - 1, size.height() - 1), QPoint(size.width() / 3, 7)}) {
             Send(board, QEvent::MouseMove, pt);
             EXPECT_EQ(PerformanceState.dPointerX.load(), static_cast<double>(pt.x()) / size.width());
             EXPECT_EQ(PerformanceState.dPointerY.load(), static_cast<double>(pt.y()) / size.height());

@@ -37,15 +37,26 @@ TEST(MainDialog, EveryControlHasItsIdKindTextAndDefault) {
             const char* kind;
             const char* text;  // an edit's default text, a button's caption
         } controls[] = {
-            {1006, "QLineEdit", "1"},   {1007, "QLineEdit", "20"},  {1010, "QLineEdit", "0"},
-            {1011, "QLineEdit", "0"},   {1004, "QLineEdit", "5"},   {1019, "QLineEdit", "0"},
-            {1012, "QLineEdit", "2"},   {1013, "QLineEdit", "5"},   {1002, "QLineEdit", "400"},
+            {1006, "QLineEdit", "1"},
+            {1007, "QLineEdit", "20"},
+            {1010, "QLineEdit", "0"},
+            {1011, "QLineEdit", "0"},
+            {1004, "QLineEdit", "5"},
+            {1019, "QLineEdit", "0"},
+            {1012, "QLineEdit", "2"},
+            {1013, "QLineEdit", "5"},
+            {1002, "QLineEdit", "400"},
             {1035, "QLineEdit", "64"},
-            {1003, "QCheckBox", "ディチューン"}, {1021, "QCheckBox", "FIRフィルタ使用"},
-            {1016, "QCheckBox", "ファイルへのダイレクト録音"}, {1017, "QCheckBox", "伴奏付き"},
-            {1022, "QPushButton", "フィルタの設定..."}, {1020, "QPushButton", "設定..."},
-            {1029, "QPushButton", "設定..."}, {1014, "QPushButton", "音色の読み込み..."},
-            {1015, "QPushButton", "音色の書き出し..."}, {1000, "QPushButton", "演奏"},
+            {1003, "QCheckBox", "ディチューン"},
+            {1021, "QCheckBox", "FIRフィルタ使用"},
+            {1016, "QCheckBox", "ファイルへのダイレクト録音"},
+            {1017, "QCheckBox", "伴奏付き"},
+            {1022, "QPushButton", "フィルタの設定..."},
+            {1020, "QPushButton", "設定..."},
+            {1029, "QPushButton", "設定..."},
+            {1014, "QPushButton", "音色の読み込み..."},
+            {1015, "QPushButton", "音色の書き出し..."},
+            {1000, "QPushButton", "演奏"},
         };
         for (const auto& c : controls) {
             QWidget* w = dlg.GetDlgItem(c.nId);
@@ -74,7 +85,8 @@ TEST(MainDialog, EveryControlHasItsIdKindTextAndDefault) {
         EXPECT_EQ(dlg.m_firFilter1.m_nTaps, 1);
         EXPECT_TRUE(dlg.m_rectBoard.IsEmpty());
         EXPECT_EQ(dlg.m_strTonePath, dlg.m_strAppDir);
-        EXPECT_EQ(dlg.m_strAppDir, QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdString());
+        EXPECT_EQ(dlg.m_strAppDir,
+                  QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdString());
     });
 }
 
@@ -87,7 +99,9 @@ TEST(Dialogs, EveryControlLiesInsideItsDialogWithoutOverlappingAnother) {
         std::vector<QRect> placed;
         for (const ControlTemplate& c : dlg.Template()->controls) {
             // Labels share one id; group boxes frame others by design.
-            if (c.kind == ControlKind::Static || c.kind == ControlKind::Icon || c.kind == ControlKind::GroupBox) continue;
+            if (c.kind == ControlKind::Static || c.kind == ControlKind::Icon ||
+                c.kind == ControlKind::GroupBox)
+                continue;
             QWidget* w = dlg.GetDlgItem(c.nId);
             ASSERT_NE(w, nullptr) << nId << " control " << c.nId;
             EXPECT_TRUE(inside.contains(w->geometry())) << nId << " control " << c.nId;
@@ -118,8 +132,8 @@ TEST(MainDialog, TabOrderStartsAtModulatorFrequencyWhichHasTheFocus) {
     CAerolyreDlg dlg;
     RunModal(dlg, [&] {
         EXPECT_EQ(dlg.focusWidget(), dlg.GetDlgItem(1006));
-        const int order[] = {1006, 1007, 1010, 1011, 1003, 1021, 1004, 1019, 1012, 1013, 1014, 1015,
-                             1002, 1009, 1035, 1016, 1017, 1000};
+        const int order[] = {1006, 1007, 1010, 1011, 1003, 1021, 1004, 1019, 1012,
+                             1013, 1014, 1015, 1002, 1009, 1035, 1016, 1017, 1000};
         QWidget* w = dlg.GetDlgItem(order[0]);
         for (std::size_t i = 1; i < std::size(order); ++i) {
             // Disabled buttons are passed over, as the dialog manager does.
@@ -134,9 +148,7 @@ TEST(MainDialog, TabOrderStartsAtModulatorFrequencyWhichHasTheFocus) {
 TEST(MainDialog, CheckBoxesEnableTheirSettingsButtons) {
     CAerolyreDlg dlg;
     RunModal(dlg, [&] {
-        const struct {
-            int nBox, nButton;
-        } pairs[] = {{1021, 1022}, {1016, 1020}, {1017, 1029}};
+        const struct { int nBox, nButton; } pairs[] = {{1021, 1022}, {1016, 1020}, {1017, 1029}};
         for (const auto& p : pairs) {
             auto* box = dlg.Item<QCheckBox>(p.nBox);
             box->click();

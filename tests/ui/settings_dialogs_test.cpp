@@ -12,8 +12,8 @@
 #include <cstring>
 
 #include "app/aerolyre_dlg.h"
-#include "options/fir_dlg.h"
 #include "options/accomp_dlg.h"
+#include "options/fir_dlg.h"
 #include "options/record_dlg.h"
 #include "platform/qt/file_dialog.h"
 #include "tests/support/message_recorder.h"
@@ -32,7 +32,8 @@ protected:
 
     // Opens a settings dialog from the main dialog through its launcher and runs steps in it.
     template <class Dlg>
-    void InLauncher(CAerolyreDlg& main, void (CAerolyreDlg::*launcher)(), const std::function<void(Dlg&)>& steps) {
+    void InLauncher(CAerolyreDlg& main, void (CAerolyreDlg::*launcher)(),
+                    const std::function<void(Dlg&)>& steps) {
         Later([&] {
             auto* dlg = dynamic_cast<Dlg*>(QApplication::activeModalWidget());
             ASSERT_NE(dlg, nullptr);
@@ -56,7 +57,9 @@ protected:
         WavBytes::Write(path, WavBytes::Make(layout, data));
         return path;
     }
-    static void SetText(CDialog& d, int nId, const char* text) { d.Item<QLineEdit>(nId)->setText(QString::fromUtf8(text)); }
+    static void SetText(CDialog& d, int nId, const char* text) {
+        d.Item<QLineEdit>(nId)->setText(QString::fromUtf8(text));
+    }
     static QString Text(CDialog& d, int nId) { return d.Item<QLineEdit>(nId)->text(); }
     static void ClickOk(CDialog& d) { d.Item<QPushButton>(IDOK)->click(); }
 
@@ -89,9 +92,9 @@ TEST_F(DialogsTest, FirVolumesAreCheckedFirst) {
         bool bAccepted;
         int nCommitted;
     } cases[] = {
-        {"0", "100", "1", false, 0},    {"2001", "100", "1", false, 0}, {"", "100", "1", false, 0},
-        {"abc", "100", "1", false, 0},  {" 150", "100", "1", true, 150}, {"150abc", "100", "1", true, 150},
-        {"100", "0", "1", false, 0},    {"0", "0", "1", false, 0},      {"0", "100", "0", false, 0},
+        {"0", "100", "1", false, 0},   {"2001", "100", "1", false, 0},  {"", "100", "1", false, 0},
+        {"abc", "100", "1", false, 0}, {" 150", "100", "1", true, 150}, {"150abc", "100", "1", true, 150},
+        {"100", "0", "1", false, 0},   {"0", "0", "1", false, 0},       {"0", "100", "0", false, 0},
     };
     for (const auto& c : cases) {
         m_messages.Clear();
@@ -110,7 +113,8 @@ TEST_F(DialogsTest, FirVolumesAreCheckedFirst) {
             EXPECT_EQ(main.m_nFirInputVolume, c.bAccepted ? c.nCommitted : 100) << c.input;
             if (c.bAccepted) {
                 // Shown as committed when the dialog is next opened.
-                InLauncher<CFirDlg>(main, &CAerolyreDlg::OnFirSettings, [&](CFirDlg& d) { EXPECT_EQ(Text(d, 1033), "150"); });
+                InLauncher<CFirDlg>(main, &CAerolyreDlg::OnFirSettings,
+                                    [&](CFirDlg& d) { EXPECT_EQ(Text(d, 1033), "150"); });
             }
         });
     }
@@ -253,7 +257,8 @@ TEST_F(DialogsTest, AccompanimentRatioTextAndCommit) {
         EXPECT_EQ(main.m_nAccompRatio, 0);
         EXPECT_EQ(main.m_bAccompLoop, 1);
         EXPECT_EQ(main.m_strAccompFile, m_dir.Path("song.wav"));
-        InLauncher<CAccompDlg>(main, &CAerolyreDlg::OnAccompSettings, [&](CAccompDlg& d) { d.OnChooseFile(); });
+        InLauncher<CAccompDlg>(main, &CAerolyreDlg::OnAccompSettings,
+                               [&](CAccompDlg& d) { d.OnChooseFile(); });
         EXPECT_EQ(initial, m_dir.Path("song.wav"));
     });
 }

@@ -38,8 +38,9 @@ protected:
     }
     void WriteRegistry(const std::string& values) {
         std::filesystem::create_directories(std::filesystem::path(RegistryFilePath()).parent_path());
-        std::ofstream(RegistryFilePath()) << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n"
-                                          << values;
+        std::ofstream(RegistryFilePath())
+            << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n"
+            << values;
     }
     // Runs a main dialog through its whole life, with the test's steps while it is open.
     void RunMain(const std::function<void(CAerolyreDlg&)>& steps) {
@@ -70,11 +71,12 @@ TEST_F(SettingsTest, FirstRunCreatesTheKeyAndSavesThirteenValues) {
         EXPECT_NEAR(dlg.frameGeometry().center().x(), work.center().x(), 1);
         EXPECT_NEAR(dlg.frameGeometry().center().y(), work.center().y(), 1);
         // The restore created the key.
-        EXPECT_NE(RegistryText().find("[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]"), std::string::npos);
+        EXPECT_NE(RegistryText().find("[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]"),
+                  std::string::npos);
     });
     const std::string text = RegistryText();
-    for (const char* name : {"Process_Overcycle", "Process_BufSize", "Process_CacheSize", "Nerio_Path", "Fir_Path",
-                             "MainDlgL", "MainDlgT", "MainDlgB", "MainDlgR"}) {
+    for (const char* name : {"Process_Overcycle", "Process_BufSize", "Process_CacheSize", "Nerio_Path",
+                             "Fir_Path", "MainDlgL", "MainDlgT", "MainDlgB", "MainDlgR"}) {
         EXPECT_NE(text.find(std::string("\"") + name + "\"="), std::string::npos) << name;
     }
     for (const char* name : {"EnsouDlgL", "EnsouDlgT", "EnsouDlgB", "EnsouDlgR"}) {
@@ -114,8 +116,15 @@ TEST_F(SettingsTest, MainWindowRestoreRules) {
         bool bCentred;
         QPoint at;
     } cases[] = {
-        {"saved at the origin", "\"MainDlgL\"=dword:00000000\n\"MainDlgT\"=dword:00000000\n\"MainDlgB\"=dword:000001f4\n\"MainDlgR\"=dword:00000258\n", true, {}},
-        {"right side missing", "\"MainDlgL\"=dword:00000032\n\"MainDlgT\"=dword:0000003c\n\"MainDlgB\"=dword:000001f4\n", false, {50, 60}},
+        {"saved at the origin",
+         "\"MainDlgL\"=dword:00000000\n\"MainDlgT\"=dword:00000000\n\"MainDlgB\"=dword:"
+         "000001f4\n\"MainDlgR\"=dword:00000258\n",
+         true,
+         {}},
+        {"right side missing",
+         "\"MainDlgL\"=dword:00000032\n\"MainDlgT\"=dword:0000003c\n\"MainDlgB\"=dword:000001f4\n",
+         false,
+         {50, 60}},
         {"nothing saved", "", true, {}},
         {"only the right side", "\"MainDlgR\"=dword:00000258\n", true, {}},
     };
@@ -146,7 +155,8 @@ TEST_F(SettingsTest, ValuesOfTheWrongKindOrSizeCountAsMissing) {
 
 TEST_F(SettingsTest, DamagedRegistryFileGivesDefaults) {
     std::filesystem::create_directories(std::filesystem::path(RegistryFilePath()).parent_path());
-    std::ofstream(RegistryFilePath(), std::ios::binary) << std::string("\x01\x02[HKEY\n\"x\"=\xff\xfe\n\0\0", 16);
+    std::ofstream(RegistryFilePath(), std::ios::binary)
+        << std::string("\x01\x02[HKEY\n\"x\"=\xff\xfe\n\0\0", 16);
     RunMain([&](CAerolyreDlg& dlg) {
         EXPECT_EQ(dlg.m_editBuffer->text(), "400");
         EXPECT_EQ(dlg.GetOverCycleTopIndex(), 0);
@@ -228,8 +238,13 @@ TEST_F(SettingsTest, RefusedToneFilesChangeOnlyWhatCameBeforeTheFailure) {
     });
     // A FIR state of 3 at field 11: the eight texts and the detune state are kept.
     std::vector<unsigned char> f;
-    auto i32 = [&](int n) { for (int k = 0; k < 4; ++k) f.push_back(static_cast<unsigned char>(n >> (8 * k))); };
-    auto str = [&](const char* s) { i32(static_cast<int>(std::strlen(s)) + 1); f.insert(f.end(), s, s + std::strlen(s) + 1); };
+    auto i32 = [&](int n) {
+        for (int k = 0; k < 4; ++k) f.push_back(static_cast<unsigned char>(n >> (8 * k)));
+    };
+    auto str = [&](const char* s) {
+        i32(static_cast<int>(std::strlen(s)) + 1);
+        f.insert(f.end(), s, s + std::strlen(s) + 1);
+    };
     i32(1);
     for (const char* s : {"3", "4", "5", "6", "7", "8", "9", "10"}) str(s);
     i32(1);
@@ -268,7 +283,8 @@ TEST_F(SettingsTest, FailedSaveLeavesThePreviousFileByteForByte) {
     EXPECT_TRUE(m_messages.ShownOnly(2100));
     EXPECT_EQ(WavBytes::ReadFile(path), previous);
     int n = 0;
-    for (const auto& e : std::filesystem::directory_iterator(m_dir.Root())) n += e.path().filename().string().rfind("keep.aly", 0) == 0;
+    for (const auto& e : std::filesystem::directory_iterator(m_dir.Root()))
+        n += e.path().filename().string().rfind("keep.aly", 0) == 0;
     EXPECT_EQ(n, 1) << "the temporary file is removed";
 }
 
@@ -373,7 +389,8 @@ TEST_F(SettingsTest, TuningChoiceSurvivesARestartAndRefusesBadInput) {
     const std::vector<std::string> m = m_messages.Messages();
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0], ResString(2300));
-    EXPECT_EQ(m[1], ResString(2301) + "\n" + bad + " line 2: the note count must be a whole number from 1 to 1000");
+    EXPECT_EQ(m[1],
+              ResString(2301) + "\n" + bad + " line 2: the note count must be a whole number from 1 to 1000");
     RunMain([&](CAerolyreDlg& dlg) {
         EXPECT_TRUE(dlg.m_tuningChoice.bGuides);
         EXPECT_TRUE(dlg.m_tuningChoice.bQuantise);
