@@ -64,9 +64,10 @@ BOOL LoadFilterWave(CFirFilter& filter, const std::string& strPath) {
         const int nCount = static_cast<int>(nRead / format.nBlockAlign);
         for (int k = 0; k < nCount; ++k) {
             if (format.wFormatTag == WAVE_FORMAT_PCM) {
-                pValues[k] = static_cast<std::int16_t>(ReadLe16(pData.get() + 2 * k));
+                pValues[k] =
+                    static_cast<std::int16_t>(ReadLe16(pData.get() + 2 * static_cast<std::size_t>(k)));
             } else {
-                std::memcpy(&pValues[k], pData.get() + 4 * k, 4);
+                std::memcpy(&pValues[k], pData.get() + 4 * static_cast<std::size_t>(k), 4);
             }
         }
         file.Close();

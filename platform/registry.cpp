@@ -62,17 +62,16 @@ struct Hive {
 std::string Escape(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\\' || c == '"') {
+        // Written plainly, a byte-order mark's three bytes would vanish when the file is read.
+        const bool bEndsBom =
+            c == '\xBF' && out.size() >= 2 && out.compare(out.size() - 2, 2, "\xEF\xBB") == 0;
+        if (c == '\\' || c == '"' || bEndsBom) {
             out += '\\';
             out += c;
         } else if (c == '\n') {
             out += "\\n";
         } else if (c == '\r') {
             out += "\\r";
-        } else if (c == '\xBF' && out.size() >= 2 && out.compare(out.size() - 2, 2, "\xEF\xBB") == 0) {
-            // Written plainly, these three bytes would read as a byte-order mark and vanish.
-            out += '\\';
-            out += c;
         } else {
             out += c;
         }

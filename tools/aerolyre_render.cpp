@@ -321,7 +321,7 @@ private:
 // standard output and standard error are terminals; erased at the end.
 class CProgress {
 public:
-    static constexpr std::uint64_t kMinSamples = 5 * kSampleRate;
+    static constexpr std::uint64_t kMinSamples = 5 * static_cast<std::uint64_t>(kSampleRate);
 
     explicit CProgress(std::uint64_t nTotal)
         : m_nTotal(nTotal),
