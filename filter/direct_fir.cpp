@@ -8,7 +8,6 @@
 namespace {
 
 constexpr int kLanes = 8;
-constexpr int kFirShortFilter = 32;
 
 // The last few terms of a pass, where the shifted taps would run past the end: exact bounds,
 // one term at a time.
@@ -102,39 +101,6 @@ bool DirectFirInit(const float* pTaps, int nTaps, DirectFirState* pState) {
     pState->pHistory = pHistory;
     pState->nTaps = nTaps;
     return true;
-}
-
-float DirectFir(DirectFirState* pState, float fSample) {
-    const int n = pState->nTaps;
-    const int p = pState->nPos;
-    // Both copies, so that H[0 .. N−1] is x[n], x[n−1], …, x[n−N+1] in that order.
-    float* H = pState->pHistory + p;
-    pState->pHistory[p] = fSample;
-    pState->pHistory[p + n] = fSample;
-
-    const int i = pState->nPhase;
-    float y;
-    if (n < kFirShortFilter) {
-        // Short filters: the plain sum costs less than the block bookkeeping.
-        y = 0.0f;
-        for (int k = 0; k < n; ++k) y += pState->pTaps[k] * H[k];
-        pState->nPos = p == 0 ? n - 1 : p - 1;
-        return y;
-    }
-    if (i == 0) {
-        FirBlockSums(pState->pTaps, H, n, pState->afKnown);
-        y = pState->afKnown[0];
-    } else {
-        // The terms of the i inputs that arrived since the pass.
-        float fNew = 0.0f;
-        for (int k = 0; k < i && k < n; ++k) fNew += pState->pTaps[k] * H[k];
-        y = pState->afKnown[i] + fNew;
-    }
-
-    pState->nPhase = i + 1 == kFirBlock ? 0 : i + 1;
-    // The next input goes one place lower, so this one becomes x[n−1] of the next call.
-    pState->nPos = p == 0 ? n - 1 : p - 1;
-    return y;
 }
 
 void DirectFirFree(DirectFirState* pState) {

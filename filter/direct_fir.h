@@ -11,6 +11,8 @@
 #pragma once
 
 constexpr int kFirBlock = 8;
+// Below this many taps the plain sum costs less than the block bookkeeping.
+constexpr int kFirShortFilter = 32;
 
 struct DirectFirState {
     const float* pTaps;  // the caller's taps; they stay unchanged and alive while the state is used
@@ -25,7 +27,8 @@ struct DirectFirState {
 // can't be obtained, and the state then owns nothing.
 bool DirectFirInit(const float* pTaps, int nTaps, DirectFirState* pState);
 // Appends one input sample and returns the filter's output for it. No allocation, no lock.
-float DirectFir(DirectFirState* pState, float fSample);
+// Inline (below): it runs once per sample inside the kernel's and the convolver's own calls.
+inline float DirectFir(DirectFirState* pState, float fSample);
 // Releases what DirectFirInit obtained.
 void DirectFirFree(DirectFirState* pState);
 
@@ -36,3 +39,36 @@ void FirBlockSums(const float* pTaps, const float* pH, int nTaps, float* afKnown
 void FirBlockSumsPortable(const float* pTaps, const float* pH, int nTaps, float* afKnown);
 // Whether FirBlockSums runs the AVX2/FMA form on this processor.
 bool FirKernelUsesAvx2();
+
+inline float DirectFir(DirectFirState* pState, float fSample) {
+    const int n = pState->nTaps;
+    const int p = pState->nPos;
+    // Both copies, so that H[0 .. N−1] is x[n], x[n−1], …, x[n−N+1] in that order.
+    float* H = pState->pHistory + p;
+    pState->pHistory[p] = fSample;
+    pState->pHistory[p + n] = fSample;
+
+    const int i = pState->nPhase;
+    float y;
+    if (n < kFirShortFilter) {
+        // Short filters: the plain sum costs less than the block bookkeeping.
+        y = 0.0f;
+        for (int k = 0; k < n; ++k) y += pState->pTaps[k] * H[k];
+        pState->nPos = p == 0 ? n - 1 : p - 1;
+        return y;
+    }
+    if (i == 0) {
+        FirBlockSums(pState->pTaps, H, n, pState->afKnown);
+        y = pState->afKnown[0];
+    } else {
+        // The terms of the i inputs that arrived since the pass.
+        float fNew = 0.0f;
+        for (int k = 0; k < i && k < n; ++k) fNew += pState->pTaps[k] * H[k];
+        y = pState->afKnown[i] + fNew;
+    }
+
+    pState->nPhase = i + 1 == kFirBlock ? 0 : i + 1;
+    // The next input goes one place lower, so this one becomes x[n−1] of the next call.
+    pState->nPos = p == 0 ? n - 1 : p - 1;
+    return y;
+}
