@@ -107,7 +107,7 @@ BOOL CAerolyreDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
 
     const ParameterTexts t = StartupParameterTexts();
-    const std::array<QLineEdit*, 8> edits = ToneEdits();
+    const ToneEditArray edits = ToneEdits();
     for (std::size_t i = 0; i < edits.size(); ++i)
         edits[i]->setText(QString::fromStdString(t.*kToneTextFields[i].pText));
     m_editBuffer->setText(QString::fromStdString(t.strBuffer));
@@ -243,7 +243,7 @@ void CAerolyreDlg::keyPressEvent(QKeyEvent* pEvent) {
 SessionSettings CAerolyreDlg::GetSessionSettings() const {
     SessionSettings s;
     s.texts.strBuffer = m_editBuffer->text().toStdString();
-    const std::array<QLineEdit*, 8> edits = ToneEdits();
+    const ToneEditArray edits = ToneEdits();
     for (std::size_t i = 0; i < edits.size(); ++i)
         s.texts.*kToneTextFields[i].pText = edits[i]->text().toStdString();
     s.nCheckDetune = GetCheck(m_checkDetune);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/session.h"
+#include "engine/tone_texts.h"
 #include "engine/tuning.h"
 #include "files/tone_file.h"
 #include "filter/fir_filter.h"
@@ -55,8 +56,9 @@ public:
     SessionSettings GetSessionSettings() const;
     // The tone as a tone file holds it, from the controls and members; false without memory.
     bool FillToneData(ToneData& tone) const;
-    // The edits of the eight tone texts, in the order of kToneTextFields.
-    std::array<QLineEdit*, 8> ToneEdits() const;
+    // The edits of the tone texts, in the order of kToneTextFields.
+    using ToneEditArray = std::array<QLineEdit*, kToneTextFields.size()>;
+    ToneEditArray ToneEdits() const;
 
     // Controls.
     QLineEdit* m_editModRatio;

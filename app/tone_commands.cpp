@@ -22,13 +22,13 @@ void SetText(QLineEdit* p, const std::string& s) { p->setText(QString::fromStdSt
 
 }  // namespace
 
-std::array<QLineEdit*, 8> CAerolyreDlg::ToneEdits() const {
+CAerolyreDlg::ToneEditArray CAerolyreDlg::ToneEdits() const {
     return {m_editRange,    m_editRangeAdjust, m_editLeftShift, m_editRightShift,
             m_editModRatio, m_editModDepth,    m_editFeedback,  m_editDistortion};
 }
 
 bool CAerolyreDlg::FillToneData(ToneData& tone) const {
-    const std::array<QLineEdit*, 8> edits = ToneEdits();
+    const ToneEditArray edits = ToneEdits();
     for (std::size_t i = 0; i < edits.size(); ++i) tone.*kToneTextFields[i].pTone = Text(edits[i]);
     tone.nCheckDetune = GetCheck(m_checkDetune);
     tone.nCheckFir = GetCheck(m_checkFir);
@@ -98,8 +98,11 @@ void CAerolyreDlg::OnLoadTone() {
     file.Abort();
 
     // Every field read before a failure is applied, in file order.
-    const std::array<QLineEdit*, 8> edits = ToneEdits();
-    for (int i = 0; i < 8 && 2 + i <= nFields; ++i) SetText(edits[i], tone.*kToneTextFields[i].pTone);
+    const ToneEditArray edits = ToneEdits();
+    // Field 1 is the version; the texts are fields 2 to 9.
+    for (std::size_t i = 0; i < edits.size() && static_cast<int>(2 + i) <= nFields; ++i) {
+        SetText(edits[i], tone.*kToneTextFields[i].pTone);
+    }
     if (nFields >= 10) SetCheck(m_checkDetune, tone.nCheckDetune);
     if (nFields >= 11) {
         SetCheck(m_checkFir, tone.nCheckFir);

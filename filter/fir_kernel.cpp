@@ -32,9 +32,7 @@ bool nspsFirInit(const float* pTaps, int nTapsLen, const float* pDlyVals, NSPFir
         return true;
     }
 
-    if (!DirectFirInit(pTaps, nTapsLen, pState)) return false;
-    pState->pLong = nullptr;
-    return true;
+    return DirectFirInit(pTaps, nTapsLen, pState);
 }
 
 float nspsFir(NSPFirState* pState, float fSample) {

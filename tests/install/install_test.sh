@@ -64,10 +64,13 @@ appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml" >/dev/nul
 grep -q "<release version=\"${version#aerolyre-render }\"" "$root/share/metainfo/$id.metainfo.xml" ||
     fail "the metainfo's release is not $version"
 
-# The manual pages format without a warning, and the render tool's one documents its exit codes.
+# The manual pages format without a warning and name this version, and the render tool's one
+# documents its exit codes.
 for page in aerolyre aerolyre-render; do
     warnings=$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww -z "$root/share/man/man1/$page.1" 2>&1)
     [ -z "$warnings" ] || fail "$page.1: $warnings"
+    grep -q "^\.TH .*\"Aerolyre ${version#aerolyre-render }\"" "$root/share/man/man1/$page.1" ||
+        fail "$page.1 does not name version ${version#aerolyre-render }"
 done
 grep -q '^\.SH EXIT STATUS' "$root/share/man/man1/aerolyre-render.1" || fail "no exit status in aerolyre-render.1"
 
