@@ -158,23 +158,22 @@ BOOL CWaveStream::OpenWrite(const std::string& strPath, DWORD dwCacheBytes, int 
     return StartThread(&CWaveStream::WriterThreadProc);
 }
 
-bool CWaveStream::WaitForHalf(int nHalf, DWORD& dwOffset) const {
-    // Half 0 is free once the audio thread has moved past it, half 1 once it has wrapped round.
-    auto busy = [&] {
-        const DWORD pos = m_nPos.load(kAcquire);
-        return nHalf == 0 ? pos < m_nHalfSize : pos >= m_nHalfSize;
-    };
-    dwOffset = nHalf == 0 ? 0 : m_nHalfSize;
-    // Once seen free, a half stays free: the audio thread's brief step back below the boundary
-    // does not take it back.
-    while (busy()) {
+bool CWaveStream::WaitForHalf(std::uint64_t nHalf) const {
+    auto left = [&] { return m_nHalvesLeft.load(kAcquire) > nHalf; };
+    while (!left()) {
         // After a stop request the audio thread has stopped moving, so a second look is final.
-        if (!m_bRunning.load(kAcquire)) return !busy();
+        if (!m_bRunning.load(kAcquire)) return left();
         // A half lasts 93 ms or more of audio, so polling every millisecond is prompt enough; a
         // yielding loop here would keep a core busy and take time from the audio thread.
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+void CWaveStream::HalfServiced(int nHalf) {
+    m_nHalf.store(1 - nHalf, kRelease);
+    // The count is the hand-over: the audio thread may enter the half after this store.
+    m_nHalvesServiced.store(m_nHalvesServiced.load(std::memory_order_relaxed) + 1, kRelease);
 }
 
 void CWaveStream::IoThreadMain(CWaveStream* p, bool (CWaveStream::*pfnServiceHalf)()) {
@@ -196,11 +195,13 @@ void CWaveStream::ReaderThreadProc(CWaveStream* p) { IoThreadMain(p, &CWaveStrea
 void CWaveStream::WriterThreadProc(CWaveStream* p) { IoThreadMain(p, &CWaveStream::WriteNextHalf); }
 
 bool CWaveStream::ReadNextHalf() {
-    const int nHalf = m_nHalf.load(kAcquire);
-    DWORD dwOffset = 0;
-    WaitForHalf(nHalf, dwOffset);
+    // Only this thread writes the count, so its own last store is what it reads.
+    const std::uint64_t nService = m_nHalvesServiced.load(std::memory_order_relaxed);
+    const int nHalf = static_cast<int>(nService % 2);
+    WaitForHalf(nService);
     if (!m_bRunning.load(kAcquire)) return false;
 
+    const DWORD dwOffset = nHalf == 0 ? 0 : m_nHalfSize;
     BYTE* pDest = m_pCache.get() + dwOffset;
     UINT nFilled = m_file.Read(pDest, m_nHalfSize);
     // Looping, the rest of the half comes from the first sample byte on, as often as it takes.
@@ -216,21 +217,21 @@ bool CWaveStream::ReadNextHalf() {
         m_nState.store(StateEnded, kRelease);
         return false;
     }
-    m_nHalf.store(1 - nHalf, kRelease);
+    HalfServiced(nHalf);
     return true;
 }
 
 bool CWaveStream::WriteNextHalf() {
-    const int nHalf = m_nHalf.load(kAcquire);
-    DWORD dwOffset = 0;
+    const std::uint64_t nService = m_nHalvesServiced.load(std::memory_order_relaxed);
+    const int nHalf = static_cast<int>(nService % 2);
     // A half the audio thread has completed is written even after the stop request.
-    if (!WaitForHalf(nHalf, dwOffset)) return false;
-    m_file.Write(m_pCache.get() + dwOffset, m_nHalfSize);
+    if (!WaitForHalf(nService)) return false;
+    m_file.Write(m_pCache.get() + (nHalf == 0 ? 0 : m_nHalfSize), m_nHalfSize);
     // The header follows what is on the disk, so a recording cut short by a crash, a kill or a
     // full disk is still a valid file with every sample written so far.
     CompleteWaveSizes(m_file);
     m_file.Seek(0, CFile::end);
-    m_nHalf.store(1 - nHalf, kRelease);
+    HalfServiced(nHalf);
     return true;
 }
 
@@ -260,22 +261,21 @@ std::int16_t CWaveStream::DecodeFrame(DWORD dwPos) const {
 }
 
 void CWaveStream::Boundary(DWORD p) {
-    m_nPos.store(p, kRelease);
-    auto waitWhileHalfIs = [&](int nHalf) {
-        while (m_nState.load(kAcquire) == StateStreaming && m_nHalf.load(kAcquire) == nHalf) {
-            std::this_thread::yield();
-        }
-    };
-    if (p >= m_nCacheSize) {
-        if (m_nHalf.load(kAcquire) == 0) waitWhileHalfIs(0);
-        m_nPos.store(0, kRelease);
-    } else if (p == m_nHalfSize) {
-        // Held one below the boundary: a thread waiting for the second half sees it free, and
-        // one waiting for the first half does not see it free too early.
-        m_nPos.store(m_nHalfSize - 1, kRelease);
-        if (m_nHalf.load(kAcquire) == 1) waitWhileHalfIs(1);
-        m_nPos.store(m_nHalfSize, kRelease);
+    if (p != m_nHalfSize && p < m_nCacheSize) {
+        m_nPos.store(p, kRelease);
+        return;
     }
+    // The half is left: from this store on the I/O thread may write it out or refill it.
+    const std::uint64_t nLeft = m_nHalvesLeft.load(std::memory_order_relaxed) + 1;
+    m_nHalvesLeft.store(nLeft, kRelease);
+    if (m_pfnPausePoint != nullptr) m_pfnPausePoint(*this, m_pPauseContext);
+    // The next half, number nLeft, is ours once the I/O thread has serviced the one before it
+    // (its last lap's content is on disk, or the data due in it has been read). A stream that
+    // ended or failed releases the wait.
+    while (m_nState.load(kAcquire) == StateStreaming && m_nHalvesServiced.load(kAcquire) + 1 < nLeft) {
+        std::this_thread::yield();
+    }
+    m_nPos.store(p >= m_nCacheSize ? 0 : p, kRelease);
 }
 
 std::int16_t CWaveStream::ReadSample() {
@@ -360,6 +360,8 @@ void CWaveStream::Close() {
     m_nPos.store(0, kRelease);
     m_nDataEnd.store(-1, kRelease);
     m_nHalf.store(0, kRelease);
+    m_nHalvesLeft.store(0, kRelease);
+    m_nHalvesServiced.store(0, kRelease);
     m_nDataStart = -1;
     m_nDataSizePos = 0;
     m_nRiffSizePos = 0;

@@ -4,10 +4,15 @@
 // touches the file. An accompaniment that fits the cache is read whole at open and needs no
 // thread.
 //
-// The two sides hand the halves over without locks: m_nPos has one writer (the audio thread),
-// m_nHalf, m_nDataEnd and the change to StateEnded or StateFailed have one writer (the I/O
-// thread). Each store publishes the cache bytes written before it (release), each load sees them
-// (acquire); waits are yields.
+// The two sides hand the halves over without locks, through two counts that each have one writer:
+// the halves the audio thread has left (m_nHalvesLeft) and the halves the I/O thread has serviced
+// (m_nHalvesServiced). Half number n of the session lies at n % 2 in the cache; the I/O thread
+// services it once the audio thread has left it, and the audio thread enters it once the I/O
+// thread has serviced number n − 1 (a writer's last lap is on disk, a reader's next data is in).
+// Counts never step back, so no order of two stores can make either side take a half that is not
+// yet its own. m_nPos (the audio thread's position) and m_nHalf (the half serviced next),
+// m_nDataEnd and the change to StateEnded or StateFailed (the I/O thread) keep their meaning. Each
+// store publishes the cache bytes written before it (release), each load sees them (acquire).
 #pragma once
 
 #include <atomic>
@@ -46,6 +51,15 @@ public:
 
     int GetState() const { return m_nState.load(std::memory_order_acquire); }
 
+    // Test only: called on the audio thread each time it has left a half, before it waits for and
+    // enters the next one, so a test can hold it there while the I/O thread runs.
+    using PausePoint = void (*)(CWaveStream& stream, void* pContext);
+    void SetPausePointForTesting(PausePoint pfn, void* pContext) {
+        m_pfnPausePoint = pfn;
+        m_pPauseContext = pContext;
+    }
+    std::uint64_t HalvesServiced() const { return m_nHalvesServiced.load(std::memory_order_acquire); }
+
     // Caps a recording's data below the default (the largest a WAV's size fields can describe),
     // so tests can reach the cap without writing gigabytes.
     void SetDataLimitForTesting(std::uint64_t nBytes) { m_nDataLimit = nBytes; }
@@ -82,9 +96,11 @@ private:
     // After a write error: the header's sizes from the whole samples on the disk.
     void CompleteAfterFailure();
 
-    // Waits until the I/O thread may service half m_nHalf, or the stream is asked to stop.
-    // Returns whether the half is free.
-    bool WaitForHalf(int nHalf, DWORD& dwOffset) const;
+    // Waits until the audio thread has left half number nHalf, or the stream is asked to stop.
+    // Returns whether the half is the I/O thread's to service.
+    bool WaitForHalf(std::uint64_t nHalf) const;
+    // The I/O thread has serviced the half at nHalf (0 or 1): the other one is next.
+    void HalfServiced(int nHalf);
     // The audio thread's side of the handshake after moving to position p.
     void Boundary(DWORD p);
     std::int16_t DecodeFrame(DWORD dwPos) const;
@@ -97,6 +113,10 @@ private:
     DWORD m_nFrameSize = 2;      // reader: bytes per frame
     std::uint64_t m_nTaken = 0;  // writer: data bytes taken so far (audio thread only)
     std::uint64_t m_nDataLimit = kMaxDataBytes;
+    std::atomic<std::uint64_t> m_nHalvesLeft{0};      // written by the audio thread
+    std::atomic<std::uint64_t> m_nHalvesServiced{0};  // written by the I/O thread
+    PausePoint m_pfnPausePoint = nullptr;
+    void* m_pPauseContext = nullptr;
 
     // RIFF size = 36 + data must fit in 32 bits too.
     static constexpr std::uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
