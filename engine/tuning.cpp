@@ -5,31 +5,51 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
+
+#include "platform/file.h"
 
 namespace {
 
 constexpr double kLowestHz = 8.0;
 constexpr double kHighestHz = 24000.0;
 constexpr std::size_t kMaxFileBytes = 1 << 20;  // a scale is a few hundred bytes
+// Bounds that keep every key and degree sum far inside a long: no real mapping comes near them.
+constexpr long kMaxKey = 1000;
+constexpr long kMaxMapDegree = 100000;
+constexpr double kMaxReferenceHz = 1e6;
 
-// The meaningful lines of a Scala file ('!' starts a comment), with their line numbers.
+// The meaningful lines of a Scala file ('!' starts a comment), with their line numbers. Opened
+// as every file of the program is: a named pipe or a device is refused at once rather than
+// waited on, and nothing larger than a scale could be is read.
 bool ReadLines(const std::string& strPath, std::vector<std::pair<int, std::string>>& lines,
                std::string& strError) {
-    std::ifstream in(strPath, std::ios::binary);
-    if (!in) {
-        strError = strPath + ": cannot be read";
-        return false;
-    }
-    std::string line;
-    std::size_t nBytes = 0;
-    for (int n = 1; std::getline(in, line); ++n) {
-        nBytes += line.size() + 1;
-        if (nBytes > kMaxFileBytes) {
+    std::string text;
+    try {
+        CFile file;
+        CFileException e;
+        if (!file.Open(strPath.c_str(), CFile::modeRead, &e)) {
+            strError = e.GetErrorMessage();
+            return false;
+        }
+        if (file.GetLength() > kMaxFileBytes) {
             strError = strPath + ": too large for a scale";
             return false;
         }
+        // One byte more than allowed tells a file that grew since its length was read.
+        text.resize(kMaxFileBytes + 1);
+        text.resize(file.Read(text.data(), static_cast<UINT>(text.size())));
+        if (text.size() > kMaxFileBytes) {
+            strError = strPath + ": too large for a scale";
+            return false;
+        }
+    } catch (const CFileException& e) {
+        strError = e.GetErrorMessage();
+        return false;
+    }
+    std::istringstream in(text);
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!line.empty() && line[0] == '!') continue;
         lines.emplace_back(n, line);
@@ -160,7 +180,7 @@ bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, do
         long* fields[] = {&nMap, &nFirst, &nLast, &nMiddle, &nRef};
         for (int i = 0; i < 5; ++i) {
             if (!ParseInt(k[static_cast<std::size_t>(i)].second, *fields[i]) || *fields[i] < 0 ||
-                *fields[i] > 1000) {
+                *fields[i] > kMaxKey) {
                 return fail(strKbm, k[static_cast<std::size_t>(i)].first,
                             std::string("not a valid ") + what[i]);
             }
@@ -168,10 +188,10 @@ bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, do
         char* end = nullptr;
         const std::string w = FirstWord(k[5].second);
         refHz = std::strtod(w.c_str(), &end);
-        if (w.empty() || *end != '\0' || !(refHz > 0) || !std::isfinite(refHz)) {
+        if (w.empty() || *end != '\0' || !(refHz > 0) || !(refHz <= kMaxReferenceHz)) {
             return fail(strKbm, k[5].first, "not a reference frequency");
         }
-        if (!ParseInt(k[6].second, nOctaveDegree) || nOctaveDegree < 0 || nOctaveDegree > 1000) {
+        if (!ParseInt(k[6].second, nOctaveDegree) || nOctaveDegree < 0 || nOctaveDegree > kMaxKey) {
             return fail(strKbm, k[6].first, "not a valid octave degree");
         }
         if (nFirst > nLast) return fail(strKbm, k[2].first, "the last note comes before the first");
@@ -183,8 +203,9 @@ bool CTuning::LoadScala(const std::string& strScl, const std::string& strKbm, do
             long v = 0;
             if (FirstWord(k[at].second) == "x") {
                 v = -1;
-            } else if (!ParseInt(k[at].second, v) || v < 0) {
-                return fail(strKbm, k[at].first, "a map entry is a degree or x");
+            } else if (!ParseInt(k[at].second, v) || v < 0 || v > kMaxMapDegree) {
+                return fail(strKbm, k[at].first,
+                            "a map entry is a degree from 0 to " + std::to_string(kMaxMapDegree) + " or x");
             }
             map.push_back(v);
         }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, ASan + UBSan) and runs each from its corpus in the
-# repository for a bounded time: the WAV readers, the tone file reader, the settings file parser
-# and the gesture script reader. Fails on any crash, leak, sanitizer report or broken property.
+# repository for a bounded time: the WAV readers, the tone file reader, the settings file parser,
+# the gesture script reader and the scale and keyboard-map reader. Fails on any crash, leak,
+# sanitizer report or broken property.
 #
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 set -euo pipefail
@@ -9,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(wave tone settings gesture)
+[ ${#targets[@]} -gt 0 ] || targets=(wave tone settings gesture scale)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

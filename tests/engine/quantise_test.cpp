@@ -1,6 +1,7 @@
 // Pitch correction and tunings: held notes land on the scale, vibrato keeps its depth, sweeps stay
 // smooth, and the guides' positions are where their notes sound. Rendered through the real chain.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <fstream>
@@ -196,7 +197,12 @@ TEST(Tuning, DamagedScalaFilesNameTheLine) {
         {"desc\n1\n2/1\n", "12\n0\n127\n60\n", "line 5: a mapping needs seven header lines"},
         {"desc\n1\n2/1\n", "1\n0\n127\n60\n69\nfast\n1\n0\n", "line 6: not a reference frequency"},
         {"desc\n1\n2/1\n", "2\n0\n127\n60\n69\n440\n1\n0\n", "line 9: fewer map entries"},
-        {"desc\n1\n2/1\n", "1\n0\n127\n60\n69\n440\n1\n-3\n", "line 8: a map entry is a degree or x"},
+        {"desc\n1\n2/1\n", "1\n0\n127\n60\n69\n440\n1\n-3\n", "line 8: a map entry is a degree from 0"},
+        // Entries and keys so large that the degree sums would overflow are refused, not wrapped.
+        {"desc\n1\n2/1\n", "1\n0\n127\n60\n69\n440\n1\n9223372036854775807\n", "line 8: a map entry"},
+        {"desc\n1\n2/1\n", "1\n0\n127\n60\n69\n440\n1\n100001\n", "line 8: a map entry"},
+        {"desc\n1\n2/1\n", "1\n0\n99999999\n60\n69\n440\n1\n0\n", "line 3: not a valid last note"},
+        {"desc\n1\n2/1\n", "1\n0\n127\n60\n69\n1e300\n1\n0\n", "line 6: not a reference frequency"},
     };
     for (const auto& c : cases) {
         const std::string scl = WriteFile(dir, "t.scl", c.scl);
@@ -210,5 +216,38 @@ TEST(Tuning, DamagedScalaFilesNameTheLine) {
     CTuning t;
     std::string err;
     EXPECT_FALSE(CTuning::LoadScala(dir.Path("missing.scl"), "", 0, t, err));
-    EXPECT_EQ(err, dir.Path("missing.scl") + ": cannot be read");
+    EXPECT_EQ(err, dir.Path("missing.scl") + ": ファイルまたはフォルダが見つかりません");
+}
+
+TEST(Tuning, ScaleAndMapOpenOnlyRegularFilesOfAScalesSize) {
+    // A named pipe or a device would block the open or never end; each is refused at once with
+    // the file's message, as the program's other files are.
+    TempDir dir;
+    const std::string fifo = dir.Path("pipe.scl");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string scl = WriteFile(dir, "ok.scl", "desc\n1\n2/1\n");
+    const std::string big = dir.Path("big.scl");
+    {
+        std::ofstream f(big);
+        f << "desc\n1\n2/1\n" << std::string((1 << 20), '!');
+    }
+    const struct {
+        std::string scl, kbm, error;
+    } cases[] = {
+        {fifo, "", fifo + ": 通常のファイルではありません"},
+        {scl, fifo, fifo + ": 通常のファイルではありません"},
+        {"/dev/zero", "", "/dev/zero: 通常のファイルではありません"},
+        {scl, "/dev/zero", "/dev/zero: 通常のファイルではありません"},
+        {dir.Path(""), "", dir.Path("") + ": ファイルではなくフォルダです"},
+        {big, "", big + ": too large for a scale"},
+    };
+    for (const auto& c : cases) {
+        CTuning t;
+        std::string err;
+        EXPECT_FALSE(CTuning::LoadScala(c.scl, c.kbm, 0, t, err)) << c.scl << " " << c.kbm;
+        EXPECT_EQ(err, c.error);
+    }
+    CTuning t;
+    std::string err;
+    EXPECT_TRUE(CTuning::LoadScala(scl, "", 0, t, err)) << err;
 }

@@ -1,5 +1,6 @@
 // The render tool as a user runs it: options, messages, exit status, output that sox reads.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -161,6 +162,16 @@ TEST(RenderTool, QuantiseOptionsChooseTheTuning) {
     EXPECT_EQ(r.nExit, 2);
     EXPECT_EQ(r.strErr, scl + " line 4: fewer notes than the count\n");
     EXPECT_EQ(RunTool("--reference 0 " + gesture + " " + dir.Path("s.wav"), dir).nExit, 2);
+
+    // A named pipe as the scale or the map is refused at once; `timeout` turns a wait into 124.
+    const std::string fifo = dir.Path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& opts : {"--scale " + fifo, "--scale " + dir.Path("ok.scl") + " --kbm " + fifo}) {
+        std::ofstream(dir.Path("ok.scl")) << "desc\n1\n2/1\n";
+        const ToolRun p = RunTool(opts + " " + gesture + " " + dir.Path("p.wav"), dir, "timeout 10 ");
+        EXPECT_EQ(p.nExit, 2) << opts;
+        EXPECT_EQ(p.strErr, fifo + ": 通常のファイルではありません\n");
+    }
 }
 
 TEST(RenderTool, CommandLineConventions) {
