@@ -2,10 +2,12 @@
 #include "platform/registry.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include <new>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -223,10 +226,50 @@ HiveRead ReadHive(const std::string& path, Hive& hive, int& nError) {
 }
 
 bool WriteHive(const std::string& path, const Hive& hive, int& nError) {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     return ReplaceFileContent(path, HiveText(hive), nError);
 }
+
+// How long a save waits for another one to finish: a save takes milliseconds, so a lock held
+// this long belongs to a process that hangs, and waiting longer would hang this one too.
+constexpr auto kSaveLockWait = std::chrono::seconds(2);
+
+// Serialises the read-merge-replace of a save across processes (two windows closing together):
+// an advisory lock on a file beside the settings file, which is never removed, since removing a
+// lock file lets two processes lock two different files.
+class CSaveLock {
+public:
+    ~CSaveLock() {
+        if (m_fd >= 0) ::close(m_fd);  // also releases the lock
+    }
+    // False with the reason when the lock cannot be had within kSaveLockWait.
+    bool Acquire(const std::string& strSettings, std::string& strReason) {
+        const std::string strLock = strSettings + ".lock";
+        // O_NONBLOCK: something other than a file at that name must not make the open wait.
+        m_fd = ::open(strLock.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
+        struct stat st {};
+        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            strReason = "the lock file " + strLock + " cannot be used (" +
+                        (m_fd < 0 ? std::strerror(errno) : "not a regular file") + ")";
+            return false;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + kSaveLockWait;
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                strReason = "the lock file " + strLock + " cannot be locked (" + std::strerror(errno) + ")";
+                return false;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                strReason = "another save held " + strLock + " for 2 s";
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+};
 
 }  // namespace
 
@@ -329,8 +372,17 @@ LONG RegCloseKey(HKEY hKey) {
     if (hKey->bRoot) return ERROR_SUCCESS;
     LONG result = ERROR_SUCCESS;
     if (hKey->bCreated || !hKey->changes.empty()) {
-        // Read again: another program may have written the file since this key was opened.
+        // Read again: another program may have written the file since this key was opened. The
+        // lock keeps any other save from doing so between this read and the replace.
         const std::string path = RegistryFilePath();
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+        CSaveLock lock;
+        if (std::string strReason; !lock.Acquire(path, strReason)) {
+            LogLine("the settings were not saved to " + path + ": " + strReason);
+            delete hKey;
+            return ERROR_ACCESS_DENIED;
+        }
         Hive hive;
         int nError = 0;
         if (ReadHive(path, hive, nError) == HiveRead::Unusable) {

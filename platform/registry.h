@@ -8,9 +8,10 @@
 //   "Process_Overcycle"=dword:00000000
 //
 // The file is $XDG_CONFIG_HOME/Velmora/Aerolyre/registry.reg (default ~/.config). A key's changes
-// are written when it is closed: the file is read again, the changes applied, and the whole
-// written to a temporary file that is renamed over the old one, so a crash never leaves half a
-// file. Keys and values the program does not own are kept; a damaged file reads as missing values.
+// are written when it is closed: under a lock that every process takes (registry.reg.lock beside
+// it), the file is read again, the changes applied, and the whole written to a temporary file
+// that is renamed over the old one, so a crash never leaves half a file and two saves at once
+// lose nothing. Keys and values the program does not own are kept; a damaged file reads as missing values.
 #pragma once
 
 #include <string>

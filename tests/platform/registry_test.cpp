@@ -1,9 +1,14 @@
 // The registry file: typed values, the export format a person can read, and a damaged file.
 #include "platform/registry.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -107,14 +112,14 @@ TEST_F(RegistryTest, KeysAndValuesOfOthersAreKept) {
               "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"X\"=hex:01,02\n\"Y\"=\"y\"\n\n"
               "[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Mine\"=\"new\"\n\"Theirs\"=dword:"
               "00000001\n");
-    // Only the file itself: no temporary file is left beside it.
-    int n = 0;
+    // Only the file itself and the saves' lock file: no temporary file is left beside it.
+    std::vector<std::string> names;
     for (const auto& e :
          std::filesystem::directory_iterator(std::filesystem::path(RegistryFilePath()).parent_path())) {
-        (void)e;
-        ++n;
+        names.push_back(e.path().filename().string());
     }
-    EXPECT_EQ(n, 1);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
 }
 
 TEST_F(RegistryTest, DamagedFileReadsAsMissingValues) {
@@ -223,6 +228,77 @@ TEST_F(RegistryTest, FailedSaveSaysSoAndKeepsTheFile) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(result, ERROR_SUCCESS);
     EXPECT_NE(err.find("aerolyre: the settings were not saved to " + RegistryFilePath() + ": File too large"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(FileText(), before);
+}
+
+TEST_F(RegistryTest, SavesFromTwoProcessesAtOnceKeepEveryValue) {
+    // Two programs closing together: each save re-reads and replaces the whole file, so without
+    // a lock between processes one save's values vanish under the other's rename.
+    constexpr int kSaves = 200;
+    pid_t children[2] = {};
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            int nFailed = 0;
+            for (int i = 0; i < kSaves; ++i) {
+                HKEY h = nullptr;
+                if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmora\\Aerolyre\\AppInfo", 0, nullptr, 0,
+                                    KEY_ALL_ACCESS, nullptr, &h, nullptr) != ERROR_SUCCESS) {
+                    ++nFailed;
+                    continue;
+                }
+                const std::string name = "P" + std::to_string(c) + "_" + std::to_string(i);
+                const std::string value = std::to_string(i * 7 + c);
+                RegSetValueExA(h, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                               static_cast<DWORD>(value.size() + 1));
+                if (RegCloseKey(h) != ERROR_SUCCESS) ++nFailed;
+            }
+            ::_exit(nFailed == 0 ? 0 : 1);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save reported failure";
+    }
+    HKEY h = Open();
+    int nMissing = 0;
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kSaves; ++i) {
+            const std::string name = "P" + std::to_string(c) + "_" + std::to_string(i);
+            char buf[32] = {};
+            DWORD cb = sizeof buf;
+            if (RegQueryValueExA(h, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &cb) !=
+                    ERROR_SUCCESS ||
+                std::string(buf) != std::to_string(i * 7 + c)) {
+                ++nMissing;
+            }
+        }
+    }
+    RegCloseKey(h);
+    EXPECT_EQ(nMissing, 0) << "of " << 2 * kSaves;
+}
+
+TEST_F(RegistryTest, SaveThatCannotGetTheLockSaysSoAndChangesNothing) {
+    WriteFile(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmora\\Aerolyre\\AppInfo]\n\"Process_BufSize\"="
+        "\"400\"\n");
+    const std::string before = FileText();
+    // Another process's save that never finishes: the lock held from a separate open.
+    const int fd = ::open((RegistryFilePath() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    HKEY h = Open();
+    RegSetValueExA(h, "Process_BufSize", 0, REG_SZ, reinterpret_cast<const BYTE*>("64"), 3);
+    testing::internal::CaptureStderr();
+    EXPECT_NE(RegCloseKey(h), ERROR_SUCCESS);
+    const std::string err = testing::internal::GetCapturedStderr();
+    ::close(fd);
+    EXPECT_NE(err.find("aerolyre: the settings were not saved to " + RegistryFilePath() +
+                       ": another save held " + RegistryFilePath() + ".lock for 2 s"),
               std::string::npos)
         << err;
     EXPECT_EQ(FileText(), before);
