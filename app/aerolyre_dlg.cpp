@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <climits>
 
+#include <cerrno>
 #include <cstdio>
 #include "app/about_dlg.h"
 #include "app/device_dlg.h"
@@ -22,6 +23,7 @@
 #include "engine/take_writer.h"
 #include "engine/tone_texts.h"
 #include "files/takes.h"
+#include "platform/file.h"
 #include "platform/message_service.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/icons.h"
@@ -261,9 +263,13 @@ SessionSettings CAerolyreDlg::GetSessionSettings() const {
     return s;
 }
 
-bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath) {
+bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath, std::string& strError) {
     ToneData tone;
-    if (!FillToneData(tone) || !SaveToneFile(TakeTonePath(strPath), tone)) return false;
+    if (!FillToneData(tone)) {
+        strError = "the tone could not be read";
+        return false;
+    }
+    if (!SaveToneFile(TakeTonePath(strPath), tone, &strError)) return false;
     static const int kOverCycles[] = {1, 2, 4, 8, 16};
     const int nTop = GetOverCycleTopIndex();
     const int nOverCycle = nTop >= 0 && nTop < 5 ? kOverCycles[nTop] : 1;
@@ -275,7 +281,12 @@ bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath) {
         strHeader += "\naccompaniment: " + m_strAccompFile + ", ratio " + std::to_string(m_nAccompRatio) +
                      (m_bAccompLoop ? ", looped" : "");
     }
-    return take.Start(strPath, strHeader);
+    if (!take.Start(strPath, strHeader)) {
+        strError = CFileException(CFileException::genericException, errno, strPath).GetErrorMessage();
+        std::remove(TakeTonePath(strPath).c_str());
+        return false;
+    }
+    return true;
 }
 
 void CAerolyreDlg::OnPlay() {
@@ -307,8 +318,11 @@ void CAerolyreDlg::OnPlay() {
     }
     // The take: what the audio thread plays, as a script that renders the session again.
     CTakeWriter take;
-    const std::string strTake = s_strTakePath.empty() ? NewTakePath() : s_strTakePath;
-    if (!strTake.empty() && StartTake(take, strTake)) settings.pTakeQueue = &take.Queue();
+    std::string strTakeError;
+    const std::string strTake = s_strTakePath.empty() ? NewTakePath(strTakeError) : s_strTakePath;
+    if (!strTake.empty() && StartTake(take, strTake, strTakeError)) settings.pTakeQueue = &take.Queue();
+    // Play goes on without it; the player learns once why there will be no take.
+    if (settings.pTakeQueue == nullptr) LogLine("no take of this performance is kept: " + strTakeError);
     if (!StartSession(settings, askRecordPath)) {
         take.Stop();
         std::remove(strTake.c_str());
@@ -323,6 +337,8 @@ void CAerolyreDlg::OnPlay() {
     board.m_pTuning = &m_tuning;
     // The audio thread renders while the board is up; when it returns the thread has ended.
     board.DoModal();
+    // What reached the MIDI ports, told as the sound device's underruns are.
+    if (m_pMidi) LogLine(m_pMidi->EndSession());
     m_rectBoard = board.m_rectPlace;
     // The keys may have changed the choice: keep it.
     m_bTuningStored = m_bTuningStored || m_tuningChoice.InUse();

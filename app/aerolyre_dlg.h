@@ -115,7 +115,8 @@ public:
     bool m_bMidiStored = false;
     std::unique_ptr<CMidiOut> m_pMidi;
     void SetMidiMode(int nMode);
-    bool StartTake(CTakeWriter& take, const std::string& strPath);
+    // Starts the take's script and tone; false with the reason in strError.
+    bool StartTake(CTakeWriter& take, const std::string& strPath, std::string& strError);
     // --midi on the command line; --take FILE.csv: the next sessions' take goes there.
     static inline bool s_bMidiGiven = false;
     static inline std::string s_strTakePath;
@@ -133,7 +134,9 @@ private:
 
 // Saves a tone file whole (a failure leaves the file that was there); false after a failure,
 // the file error (if any) reported.
-bool SaveToneFile(const std::string& strPath, ToneData& tone);
+// Saves a tone file; on failure shows the file's error, or, given pstrError, hands it back there
+// instead (for the take's tone, which is no business of a message box).
+bool SaveToneFile(const std::string& strPath, ToneData& tone, std::string* pstrError = nullptr);
 
 // A check box's state as Windows reports it: 0, 1 (checked) or 2 (indeterminate).
 int GetCheck(const QCheckBox* pBox);

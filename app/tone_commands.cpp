@@ -12,6 +12,7 @@
 #include "platform/qt/file_dialog.h"
 #include "res/message_box.h"
 #include "res/resource.h"
+#include "res/string_table.h"
 
 namespace {
 
@@ -45,29 +46,40 @@ bool CAerolyreDlg::FillToneData(ToneData& tone) const {
     return true;
 }
 
-bool SaveToneFile(const std::string& strPath, ToneData& tone) {
+bool SaveToneFile(const std::string& strPath, ToneData& tone, std::string* pstrError) {
+    auto fail = [&](const CFileException& e) {
+        if (pstrError != nullptr) {
+            *pstrError = e.GetErrorMessage();
+        } else {
+            ReportFileError(e);
+        }
+        return false;
+    };
     // Written beside the target and renamed over it only when every field is written and on the
     // disk, so a failed save never destroys the tone file that was there.
     CAtomicFileReplace replace;
     int nError = 0;
-    if (!replace.Begin(strPath, nError)) {
-        ReportFileError(CFileException(CFileException::accessDenied, nError, strPath));
-        return false;
-    }
+    if (!replace.Begin(strPath, nError))
+        return fail(CFileException(CFileException::accessDenied, nError, strPath));
     CFile file;
     CFileException e;
     if (!file.Open(replace.TempPath().c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive,
                    &e)) {
-        ReportFileError(e);
-        return false;
+        return fail(e);
     }
-    if (!WriteToneFile(file, tone)) return false;
+    auto writeFailed = [&] {
+        if (pstrError != nullptr) *pstrError = strPath + ": " + ResString(IDS_ERR_TONE_WRITE);
+        return false;
+    };
+    if (!WriteToneFile(file, tone)) return writeFailed();
     try {
         file.Close();
     } catch (const CFileException&) {
-        return false;
+        return writeFailed();
     }
-    return replace.Commit(nError);
+    if (!replace.Commit(nError))
+        return fail(CFileException(CFileException::genericException, nError, strPath));
+    return true;
 }
 
 void CAerolyreDlg::OnSaveTone() {

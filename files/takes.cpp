@@ -7,17 +7,21 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/xdg.h"
 
 namespace fs = std::filesystem;
 
 std::string TakeFolder() { return XdgBaseDir("XDG_DATA_HOME", ".local/share") + "/aerolyre/takes"; }
 
-std::string NewTakePath() {
+std::string NewTakePath(std::string& strError) {
     const std::string folder = TakeFolder();
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (ec) return {};
+    if (ec) {
+        strError = CFileException(CFileException::badPath, ec.value(), folder).GetErrorMessage();
+        return {};
+    }
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);

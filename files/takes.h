@@ -8,8 +8,9 @@
 constexpr int kTakesKept = 100;
 
 std::string TakeFolder();
-// A new take's script path in the folder (created); empty when the folder cannot be made.
-std::string NewTakePath();
+// A new take's script path in the folder (created); empty, with the reason in strError, when the
+// folder cannot be made.
+std::string NewTakePath(std::string& strError);
 // The tone file beside a take's script: the same name with .aly.
 std::string TakeTonePath(const std::string& strScript);
 // Removes the oldest takes of the folder (script and tone) beyond the newest nKeep.

@@ -1,10 +1,11 @@
 // The MIDI ports and their sending thread.
 #include "platform/midi_out.h"
-#include "platform/sample_scale.h"
 
 #include <RtMidi.h>
 
+#include "platform/jack_midi_port.h"
 #include "platform/quiet_stderr.h"
+#include "platform/sample_scale.h"
 
 namespace {
 
@@ -14,47 +15,92 @@ long long NowNs() {
         .count();
 }
 
+// How long EndSession waits for the session's last messages (the note's end) to be due and sent.
+constexpr auto kEndSessionWait = std::chrono::milliseconds(600);
+
 }  // namespace
 
 CMidiOut::CMidiOut() = default;
 
 CMidiOut::~CMidiOut() {
     m_bStop.store(true);
+    // The sender sleeps at most a millisecond and never waits on a port.
     if (m_thread.joinable()) m_thread.join();
+    m_pJack.reset();  // bounded, even with the server gone
+    m_pAlsa.reset();
 }
 
 bool CMidiOut::Open(std::string& strError) {
-    const std::pair<RtMidi::Api, const char*> apis[] = {{RtMidi::LINUX_ALSA, "ALSA"},
-                                                        {RtMidi::UNIX_JACK, "JACK"}};
-    for (const auto& [api, name] : apis) {
+    {
         CQuietStderr quiet;
         try {
-            auto pOut = std::make_unique<RtMidiOut>(api, "aerolyre-midi");
+            auto pOut = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, "aerolyre-midi");
+            // A failed send is a warning RtMidi would print: it is counted instead.
+            pOut->setErrorCallback([](RtMidiError::Type, const std::string&,
+                                      void* pFlag) { static_cast<std::atomic<bool>*>(pFlag)->store(true); },
+                                   &m_bAlsaFailed);
             // A virtual port counts as open once it exists; a failure throws.
             pOut->openVirtualPort("aerolyre");
-            m_ports.push_back(std::move(pOut));
+            m_pAlsa = std::move(pOut);
         } catch (const RtMidiError& e) {
-            strError += (strError.empty() ? "" : "; ") + e.getMessage();
+            strError = "ALSA: " + e.getMessage();
         }
     }
-    if (m_ports.empty()) {
-        if (strError.empty()) strError = "no MIDI system (ALSA sequencer or JACK) could be reached";
-        return false;
+    auto pJack = std::make_unique<CJackMidiPort>();
+    std::string strJackError;
+    if (pJack->Open(strJackError)) {
+        m_pJack = std::move(pJack);
+    } else {
+        strError += (strError.empty() ? "" : "; ") + strJackError;
     }
+    if (!IsOpen()) return false;
     m_thread = std::thread([this] { Run(); });
     return true;
 }
 
 void CMidiOut::BeginSession(double dLatencySeconds) {
+    m_nSent.store(0);
+    m_nDropped.store(0);
+    m_nQueueDroppedAtStart = m_queue.Dropped();
     m_nStartNs.store(NowNs() + static_cast<long long>(dLatencySeconds * 1e9));
+}
+
+std::string CMidiOut::EndSession() {
+    const auto deadline = std::chrono::steady_clock::now() + kEndSessionWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        // The session has ended, so nothing more is queued: an empty queue and then an idle
+        // sender mean every message of the session has been sent or dropped.
+        if (m_queue.Empty() && m_bIdle.load()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const std::uint64_t nDropped = m_nDropped.load() + (m_queue.Dropped() - m_nQueueDroppedAtStart);
+    return "MIDI out: " + std::to_string(m_nSent.load()) + " messages sent, " + std::to_string(nDropped) +
+           " dropped";
+}
+
+void CMidiOut::Send(const MidiEvent& e) {
+    bool bAll = true;
+    if (m_pAlsa) {
+        m_bAlsaFailed.store(false);
+        std::vector<unsigned char> message(e.bytes, e.bytes + e.nSize);
+        m_pAlsa->sendMessage(&message);
+        if (m_bAlsaFailed.load()) bAll = false;
+    }
+    if (m_pJack && !m_pJack->Send(e.bytes, e.nSize)) bAll = false;
+    (bAll ? m_nSent : m_nDropped).fetch_add(1);
 }
 
 void CMidiOut::Run() {
     MidiEvent e;
     bool bPending = false;
-    std::vector<unsigned char> message;
     while (!m_bStop.load()) {
-        if (!bPending) bPending = m_queue.TryPop(e);
+        if (!bPending) {
+            // Busy before the pop, so no moment shows an empty queue and an idle sender while a
+            // message is in hand.
+            m_bIdle.store(false);
+            bPending = m_queue.TryPop(e);
+            m_bIdle.store(!bPending);
+        }
         if (!bPending) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
@@ -66,8 +112,7 @@ void CMidiOut::Run() {
             std::this_thread::sleep_for(std::chrono::nanoseconds(std::min(nWait, 1000000LL)));
             continue;
         }
-        message.assign(e.bytes, e.bytes + e.nSize);
-        for (const auto& pPort : m_ports) pPort->sendMessage(&message);
+        Send(e);
         bPending = false;
     }
 }

@@ -32,6 +32,11 @@ public:
         return true;
     }
 
+    // Any side: whether nothing is queued.
+    bool Empty() const {
+        return m_nHead.load(std::memory_order_acquire) == m_nTail.load(std::memory_order_acquire);
+    }
+
     std::size_t Dropped() const { return m_nDropped.load(std::memory_order_relaxed); }
 
 private:

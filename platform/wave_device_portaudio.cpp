@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/bounded_call.h"
 #include "platform/message_service.h"
 #include "platform/quiet_stderr.h"
 #include "platform/sample_scale.h"
@@ -119,15 +120,7 @@ class CPortAudioDevice final : public WaveOutDevice {
 public:
     ~CPortAudioDevice() override {
         StopWatch();
-        if (m_pStream != nullptr) {
-            if (Failed()) {
-                CloseFailedStream();
-            } else {
-                CQuietStderr quiet;
-                Pa_AbortStream(m_pStream);
-                Pa_CloseStream(m_pStream);
-            }
-        }
+        CloseStream();
         if (m_pSrc != nullptr) src_delete(m_pSrc);
     }
 
@@ -205,8 +198,17 @@ public:
         if (!m_bRunning) return;
         StopWatch();
         if (!Failed()) {
-            CQuietStderr quiet;
-            Pa_AbortStream(m_pStream);
+            PaStream* pStream = m_pStream;
+            {
+                CQuietStderr quiet;
+                m_bStuck = !CallWithTimeLimit([pStream] { Pa_AbortStream(pStream); }, kServerCallLimit);
+            }
+            if (m_bStuck) {
+                // The server holds the stop: it has gone. From here the callback leaves the ring
+                // alone, so the caller may hand the blocks back.
+                MarkFailed();
+                LogLine("the sound device \"" + m_strName + "\" did not stop: its server is gone");
+            }
         }
         m_bRunning = false;
     }
@@ -313,12 +315,17 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             const long long nSilentNs = NowNs() - m_lastCallbackNs.load(std::memory_order_relaxed);
             if (!HasQueued() || std::chrono::nanoseconds(nSilentNs) < kStallLimit) continue;
-            m_bFailed.store(true);
-            while (m_bInCallback.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            MarkFailed();
             LogLine("the sound device \"" + m_strName + "\" stopped");
             while (Head() != nullptr) FinishHead();
             return;
         }
+    }
+
+    // Dekker-style with the callback: once this returns, no callback touches the ring.
+    void MarkFailed() {
+        m_bFailed.store(true);
+        while (m_bInCallback.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     void StopWatch() {
@@ -327,26 +334,30 @@ private:
         m_watch.join();
     }
 
-    // A stream whose host went away may never finish closing: closed on a thread of its own,
-    // waited for a moment, and left behind if it hangs.
-    void CloseFailedStream() {
-        auto pDone = std::make_shared<std::atomic<bool>>(false);
+    // A stream whose server went away may never finish stopping or closing: the calls run under
+    // a time limit, and a stream that did not stop in time is not touched again. PortAudio is then
+    // left initialised, since its termination would wait on the same server.
+    void CloseStream() {
+        if (m_pStream == nullptr) return;
         PaStream* pStream = m_pStream;
         m_pStream = nullptr;
-        std::thread([pStream, pDone] {
-            Pa_AbortStream(pStream);
-            Pa_CloseStream(pStream);
-            pDone->store(true);
-        }).detach();
-        for (int i = 0; i < 100 && !pDone->load(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        m_pa.Leak();
+        if (!m_bStuck) {
+            CQuietStderr quiet;
+            m_bStuck = !CallWithTimeLimit(
+                [pStream] {
+                    Pa_AbortStream(pStream);
+                    Pa_CloseStream(pStream);
+                },
+                kServerCallLimit);
+        }
+        if (m_bStuck || Failed()) m_pa.Leak();
     }
 
     CPortAudioUse m_pa;
     std::string m_strName;
     PaStream* m_pStream = nullptr;
     bool m_bRunning = false;
+    bool m_bStuck = false;  // a stop or close did not return: the stream is never touched again
     int m_nChannels = 1;
     bool m_bFloat = false;
     double m_dRate = kEngineRate;

@@ -63,3 +63,22 @@ rendered=$(( $(stat -c %s "$work/rendered.wav") - 44 ))
 cmp -n "$played" <(tail -c +45 "$work/capture.wav") <(tail -c +45 "$work/rendered.wav") ||
     { echo "FAIL: the take's render differs from the capture"; exit 1; }
 echo "the take renders the captured $((played / 2)) samples exactly (render: $((rendered / 2)))"
+
+# A takes folder that cannot be made (a file stands where it would go): the play goes on, and
+# the player is told once why there is no take.
+: >"$work/app.log"
+touch "$work/not-a-folder"
+XDG_DATA_HOME=$work/not-a-folder start_program "$aerolyre"
+click_du 165 290
+board=$(wait_window '演奏盤')
+geometry "$board"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + 10))
+sleep 0.5
+xdotool key Escape
+for _ in $(seq 50); do xdotool search --name '演奏盤' >/dev/null 2>&1 || break; sleep 0.1; done
+end_program
+lines=$(grep -c "^aerolyre: no take of this performance is kept: $work/not-a-folder/aerolyre/takes: " "$work/app.log" || true)
+[ "$lines" -eq 1 ] || { echo "FAIL: $lines lines on the missing take"; cat "$work/app.log"; exit 1; }
+grep -qxF "no take of this performance is kept: $work/not-a-folder/aerolyre/takes: パスの途中にフォルダでないものがあります" "$work/messages.txt" ||
+    { echo "FAIL: the message log lacks the take line"; cat "$work/messages.txt"; exit 1; }
+echo "a take that cannot be kept is told once: $(grep 'no take' "$work/app.log")"
