@@ -14,6 +14,7 @@
 #include "files/wave_stream.h"
 #include "filter/fir_stage.h"
 #include "platform/message_service.h"
+#include "platform/realtime.h"
 #include "platform/wake_event.h"
 
 namespace {
@@ -44,6 +45,7 @@ struct AudioSession {
     CTakeQueue* pTake = nullptr;
     VoiceInput lastInput;
     bool bTakeStarted = false;
+    bool bRealtime = false;  // the thread runs under real-time scheduling
 };
 
 // The fields the board writes, read once for the sample.
@@ -106,12 +108,20 @@ bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
 // Renders and queues blocks until the session must end.
 void RenderBlocks(AudioSession& s) {
     PERFORMANCESTATE& ps = PerformanceState;
+    int nUnwaited = 0;  // blocks rendered in a row without waiting for a free one
     for (int k = 0;; k = (k + 1) % kBlockCount) {
         if (!Running()) return;
         WAVEHDR& hdr = ps.aWaveHdr[k];
+        if (hdr.dwUser.load(kAcquire) != 0) nUnwaited = 0;
         while (hdr.dwUser.load(kAcquire) != 0) {
             if (!Running()) return;
             g_blockFreed.WaitFor(kFreeBlockPoll);
+        }
+        // A real-time thread that never waits (settings too heavy to render in time) would hold
+        // a core and be stopped by the system's real-time limits: it sleeps a moment instead.
+        if (s.bRealtime && ++nUnwaited > 2 * kBlockCount) {
+            nUnwaited = 0;
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
 
         std::int16_t* pBlock = ps.pSamples + static_cast<std::size_t>(k) * ps.nBlockSamples;
@@ -190,6 +200,14 @@ void AudioThreadProc(void*) {
     // a device failure, and the board stays open and silent.
     try {
         AudioSession session;
+        // Real-time, below the device's own threads, when a sound server or card paces the blocks;
+        // before the first sample, so the request's system calls hold up nothing.
+        if (WaveOutPlaysInRealTime(ps.hWaveOut)) {
+            SetThisThreadName("aerolyre-audio");
+            std::string strReason;
+            session.bRealtime = MakeThisThreadRealtime(kAudioThreadPriority, strReason);
+            if (!session.bRealtime) ReportRealtimeRefused(strReason);
+        }
         session.voice.Start(VoiceParams::FromState(ps));
         session.pMidi = ps.pMidiQueue;
         session.pTake = ps.pTakeQueue;

@@ -108,7 +108,7 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
         ps.bRecordAccomp = settings.bRecordAccomp ? 1 : 0;
     }
 
-    SetWaveOutPeriodHint(static_cast<unsigned>(ps.nBlockBytes / 2));
+    SetWaveOutRingHint(static_cast<unsigned>(ps.nBlockBytes / 2), kBlockCount);
     ps.wfxOut = WAVEFORMATEX{WAVE_FORMAT_PCM, 1, kSampleRate, 2 * kSampleRate, 2, 16, 0};
     if (waveOutOpen(&ps.hWaveOut, WAVE_MAPPER, &ps.wfxOut, reinterpret_cast<DWORD_PTR>(&WaveOutDoneProc), 0,
                     CALLBACK_FUNCTION | WAVE_ALLOWSYNC) != MMSYSERR_NOERROR) {

@@ -18,6 +18,7 @@ namespace {
 
 constexpr auto kAcquire = std::memory_order_acquire;
 constexpr auto kRelease = std::memory_order_release;
+constexpr int kYieldsBeforeSleep = 64;
 
 void LowerThreadPriority() {
     // One step below normal for this thread only; refused quietly where not permitted.
@@ -272,8 +273,16 @@ void CWaveStream::Boundary(DWORD p) {
     // The next half, number nLeft, is ours once the I/O thread has serviced the one before it
     // (its last lap's content is on disk, or the data due in it has been read). A stream that
     // ended or failed releases the wait.
-    while (m_nState.load(kAcquire) == StateStreaming && m_nHalvesServiced.load(kAcquire) + 1 < nLeft) {
-        std::this_thread::yield();
+    // Yields first; a longer wait sleeps, since a real-time audio thread that only yielded would
+    // keep a lower-priority I/O thread off its core.
+    for (int nTries = 0;
+         m_nState.load(kAcquire) == StateStreaming && m_nHalvesServiced.load(kAcquire) + 1 < nLeft;
+         ++nTries) {
+        if (nTries < kYieldsBeforeSleep) {
+            std::this_thread::yield();
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
     }
     m_nPos.store(p >= m_nCacheSize ? 0 : p, kRelease);
 }

@@ -1,15 +1,45 @@
 // The process's message sink.
 #include "platform/message_service.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <utility>
 
 namespace {
 
 MessageSink g_sink;
 
+// The quiet windows: how many are open, and the real stderr while they are.
+std::mutex g_quietMutex;
+int g_nQuietDepth = 0;
+int g_nRealStderr = -1;
+
 }  // namespace
+
+void BeginQuietStderr() {
+    const std::lock_guard<std::mutex> lock(g_quietMutex);
+    if (g_nQuietDepth++ > 0) return;
+    std::fflush(stderr);
+    g_nRealStderr = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (g_nRealStderr >= 0 && devnull >= 0) ::dup2(devnull, STDERR_FILENO);
+    if (devnull >= 0) ::close(devnull);
+}
+
+void EndQuietStderr() {
+    const std::lock_guard<std::mutex> lock(g_quietMutex);
+    if (g_nQuietDepth == 0 || --g_nQuietDepth > 0) return;
+    std::fflush(stderr);
+    if (g_nRealStderr >= 0) {
+        ::dup2(g_nRealStderr, STDERR_FILENO);
+        ::close(g_nRealStderr);
+        g_nRealStderr = -1;
+    }
+}
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(g_sink, std::move(sink)); }
 
@@ -31,6 +61,17 @@ void AppendToMessageLog(const std::string& strText) {
 }
 
 void LogLine(const std::string& strLine) {
-    std::fprintf(stderr, "aerolyre: %s\n", strLine.c_str());
+    const std::string strOut = "aerolyre: " + strLine + "\n";
+    {
+        // The real stderr, even while a library's chatter is silenced on another thread.
+        const std::lock_guard<std::mutex> lock(g_quietMutex);
+        std::fflush(stderr);
+        const int fd = g_nQuietDepth > 0 && g_nRealStderr >= 0 ? g_nRealStderr : STDERR_FILENO;
+        for (std::size_t nDone = 0; nDone < strOut.size();) {
+            const ssize_t n = ::write(fd, strOut.data() + nDone, strOut.size() - nDone);
+            if (n <= 0) break;
+            nDone += static_cast<std::size_t>(n);
+        }
+    }
     AppendToMessageLog(strLine);
 }

@@ -23,6 +23,10 @@ void ShowUserMessage(const std::string& strText, MessageIcon icon = MessageIcon:
 // Call it from a thread that may wait for a file (never the audio thread).
 void LogLine(const std::string& strLine);
 
+// Points stderr at /dev/null until the matching end (CQuietStderr); nests across threads.
+void BeginQuietStderr();
+void EndQuietStderr();
+
 // Appends a text as one line to the file named by AEROLYRE_MESSAGE_LOG, if that is set, so an
 // end-to-end test can read what the user was told.
 void AppendToMessageLog(const std::string& strText);

@@ -1,31 +1,16 @@
 // The sound and MIDI libraries below us (PortAudio, ALSA, JACK, RtMidi) print their diagnostics on
 // stderr. The user gets the program's own message and log line instead, so stderr is pointed at
-// /dev/null while one of them speaks.
+// /dev/null while one of them speaks. The redirection is the process's: windows opened on several
+// threads at once nest (the first redirects, the last restores), and the program's own log lines
+// still reach the real stderr meanwhile.
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include "platform/message_service.h"
 
 class CQuietStderr {
 public:
-    CQuietStderr() {
-        std::fflush(stderr);
-        m_saved = ::dup(STDERR_FILENO);
-        const int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (m_saved >= 0 && devnull >= 0) ::dup2(devnull, STDERR_FILENO);
-        if (devnull >= 0) ::close(devnull);
-    }
-    ~CQuietStderr() {
-        if (m_saved >= 0) {
-            ::dup2(m_saved, STDERR_FILENO);
-            ::close(m_saved);
-        }
-    }
+    CQuietStderr() { BeginQuietStderr(); }
+    ~CQuietStderr() { EndQuietStderr(); }
     CQuietStderr(const CQuietStderr&) = delete;
     CQuietStderr& operator=(const CQuietStderr&) = delete;
-
-private:
-    int m_saved = -1;
 };

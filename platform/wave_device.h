@@ -28,6 +28,8 @@ struct WaveOutDevice {
     virtual void StopConsumer() = 0;
     // A block has just been queued (the immediate device plays it at once).
     virtual void Queued() {}
+    // Whether a sound server or card paces it (its feeders then want real-time scheduling).
+    virtual bool PlaysInRealTime() const { return false; }
     // True once the device has stopped for good (its server went away): writes are refused.
     virtual bool Failed() const { return false; }
     // A line on how the session went (underruns), taken once when the device closes; empty for
@@ -64,6 +66,11 @@ struct WaveOutDevice {
         WAVEHDR* pwh = m_aRing[head % kRingSize];
         pwh->dwFlags = (pwh->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
         m_nOffset = 0;
+        // The copy cursor never stands behind the head.
+        if (m_nCopy <= head) {
+            m_nCopy = head + 1;
+            m_nCopyOffset = 0;
+        }
         m_nHead.store(head + 1, std::memory_order_release);
         if (pfnCallback != nullptr) {
             pfnCallback(this, WOM_DONE, dwInstance, reinterpret_cast<DWORD_PTR>(pwh), 0);
@@ -88,17 +95,45 @@ struct WaveOutDevice {
         return nDone;
     }
 
+    // Consumer side, for a device that hands blocks back only once they are about to sound: copies
+    // up to nFrames queued samples from the copy cursor, within one block, without handing any
+    // back; returns how many were copied (0 when every queued sample has been copied).
+    std::size_t CopyAhead(std::int16_t* pOut, std::size_t nFrames) {
+        if (m_nCopy == m_nTail.load(std::memory_order_acquire)) return 0;
+        const WAVEHDR* pwh = m_aRing[m_nCopy % kRingSize];
+        const std::size_t nBlock = pwh->dwBufferLength / 2;
+        const std::size_t nTake = std::min(nBlock - m_nCopyOffset, nFrames);
+        std::memcpy(pOut, reinterpret_cast<const std::int16_t*>(pwh->lpData) + m_nCopyOffset,
+                    nTake * sizeof(std::int16_t));
+        m_nCopyOffset += nTake;
+        if (m_nCopyOffset == nBlock) {
+            ++m_nCopy;
+            m_nCopyOffset = 0;
+        }
+        return nTake;
+    }
+    // Consumer side: the head block's length in samples, when every sample of it has been copied;
+    // 0 otherwise.
+    std::size_t CopiedHeadLength() const {
+        const std::size_t head = m_nHead.load(std::memory_order_relaxed);
+        if (head == m_nTail.load(std::memory_order_acquire) || m_nCopy <= head) return 0;
+        return m_aRing[head % kRingSize]->dwBufferLength / 2;
+    }
+
 private:
     WAVEHDR* m_aRing[kRingSize] = {};
     std::atomic<std::size_t> m_nHead{0};  // written by the consumer
     std::atomic<std::size_t> m_nTail{0};  // written by the producer
     std::size_t m_nOffset = 0;            // consumer: samples of the head block already played
+    std::size_t m_nCopy = 0;              // consumer: the block CopyAhead copies from
+    std::size_t m_nCopyOffset = 0;        // consumer: samples of that block already copied
 };
 
 // The device kinds. Each returns null and sets strError (the reason, for the log) when it
 // cannot be had.
-std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, unsigned nPeriodFrames,
-                                                   std::string& strError);
+// nBlockFrames and nBlocks describe the ring it serves (0 when unknown).
+std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, unsigned nBlockFrames,
+                                                   unsigned nBlocks, std::string& strError);
 // The paced device: null without a capture path, capture with one.
 std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath, std::string& strError);
 std::unique_ptr<WaveOutDevice> OpenImmediateDevice(const WaveBlockSink& sink);

@@ -1,11 +1,15 @@
-// The sound devices of PortAudio's ALSA and JACK hosts: choice by name, the stream callback that
-// pulls the queued blocks (through a resampler where the device runs at another rate), underrun
-// counting, and a watch that notices a device that stopped for good (a JACK server that went
+// The sound devices of PortAudio's ALSA and JACK hosts: choice by name, a feeder thread that moves
+// the queued blocks into the device's own FIFO (through a resampler where the device runs at
+// another rate), the stream callback that plays the FIFO, underrun counting, real-time
+// scheduling, and a watch that notices a device that stopped for good (a JACK server that went
 // away) so that the session ends instead of waiting for blocks that never come back.
 #include <alsa/asoundlib.h>
 #include <pa_jack.h>
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
+#include <pthread.h>
 #include <samplerate.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -16,15 +20,16 @@
 #include "platform/bounded_call.h"
 #include "platform/message_service.h"
 #include "platform/quiet_stderr.h"
+#include "platform/realtime.h"
+#include "platform/sample_fifo.h"
 #include "platform/sample_scale.h"
+#include "platform/wake_event.h"
 #include "platform/wave_device.h"
 
 namespace {
 
 constexpr double kEngineRate = kSampleRate;
 constexpr float kFloatScale = static_cast<float>(kFloatFullScale);
-constexpr std::size_t kChunk = 256;     // frames taken from the queue at a time
-constexpr std::size_t kScratch = 4096;  // mono frames converted at a time
 // A device whose callback has not run for this long while blocks wait has stopped for good.
 constexpr auto kStallLimit = std::chrono::seconds(2);
 // Where the resampler's quality is chosen: SRC_SINC_MEDIUM_QUALITY keeps 90 % of the band with
@@ -119,12 +124,12 @@ PaDeviceIndex FindDevice(const std::string& strName, std::string& strError) {
 class CPortAudioDevice final : public WaveOutDevice {
 public:
     ~CPortAudioDevice() override {
-        StopWatch();
+        StopConsumer();
         CloseStream();
         if (m_pSrc != nullptr) src_delete(m_pSrc);
     }
 
-    bool Open(const std::string& strName, unsigned nPeriodFrames, std::string& strError) {
+    bool Open(const std::string& strName, unsigned nBlockFrames, unsigned nBlocks, std::string& strError) {
         m_strName = strName.empty() ? "default" : strName;
         if (m_pa.Error() != paNoError) {
             strError = Pa_GetErrorText(m_pa.Error());
@@ -135,41 +140,59 @@ public:
         const PaDeviceInfo* pInfo = Pa_GetDeviceInfo(nDevice);
         const PaHostApiInfo* pHost = Pa_GetHostApiInfo(pInfo->hostApi);
         m_strName = strName.empty() ? "default (" + DeviceName(nDevice) + ")" : strName;
-        const bool bJack = pHost->type == paJACK;
+        m_bJack = pHost->type == paJACK;
 
         PaStreamParameters out{};
         out.device = nDevice;
         // JACK ports are one per channel: both sides of the system playback get the voice.
         // ALSA's plug layers spread a mono stream themselves.
-        out.channelCount = bJack ? std::min(2, pInfo->maxOutputChannels) : 1;
+        out.channelCount = m_bJack ? std::min(2, pInfo->maxOutputChannels) : 1;
         out.sampleFormat = paInt16;
         out.suggestedLatency = pInfo->defaultLowOutputLatency;
         m_nChannels = out.channelCount;
 
         CQuietStderr quiet;
         m_dRate = kEngineRate;
-        if (bJack || Pa_IsFormatSupported(nullptr, &out, kEngineRate) != paFormatIsSupported) {
+        if (m_bJack || Pa_IsFormatSupported(nullptr, &out, kEngineRate) != paFormatIsSupported) {
             // The device's own rate, the engine's samples converted to it.
             m_dRate = pInfo->defaultSampleRate;
         }
-        if (bJack || m_dRate != kEngineRate) out.sampleFormat = paFloat32;
+        m_dRatio = m_dRate / kEngineRate;
+        // The blocks' own 16-bit samples where the device takes them as they are.
+        m_bFloat = m_bJack || m_dRate != kEngineRate;
+        if (m_bFloat) out.sampleFormat = paFloat32;
         if (m_dRate != kEngineRate) {
             int nError = 0;
-            m_pSrc = src_callback_new(&CPortAudioDevice::ResamplerInput, kResamplerQuality, 1, &nError, this);
+            m_pSrc = src_new(kResamplerQuality, 1, &nError);
             if (m_pSrc == nullptr) {
                 strError = std::string("resampler: ") + src_strerror(nError);
                 return false;
             }
         }
+        m_dRingSeconds = nBlockFrames * static_cast<double>(nBlocks) / kEngineRate;
 
-        // A period that fits the block size: the graph runs at the user's pace, not its fastest.
-        // JACK's period is the server's own; asking for another only adds a buffer.
+        // ALSA: a period of up to half the ring's latency, as a power of two so a sound server's
+        // graph takes it as its quantum, and a device buffer as long as the ring, so the device
+        // can ride out a scheduling delay as long as the latency the user chose. That buffer adds
+        // no latency: blocks go back to the audio thread only when they are a period from
+        // sounding, so the ring's samples wait in the device rather than in the ring. JACK's
+        // period is the server's own; asking for another only adds a buffer.
         unsigned long nFramesPerBuffer = paFramesPerBufferUnspecified;
-        if (!bJack && nPeriodFrames > 0) {
-            nFramesPerBuffer = std::clamp<unsigned long>(
-                static_cast<unsigned long>(std::lround(nPeriodFrames * m_dRate / kEngineRate)), 32, 8192);
-            out.suggestedLatency = std::max(out.suggestedLatency, 2.0 * nFramesPerBuffer / m_dRate);
+        if (!m_bJack && nBlockFrames > 0 && nBlocks > 0) {
+            const double dHalfRing = m_dRingSeconds * m_dRate / 2;
+            unsigned long nPeriod = kMinPeriod;
+            while (nPeriod * 2 <= dHalfRing && nPeriod * 2 <= kMaxPeriod) nPeriod *= 2;
+            nFramesPerBuffer = nPeriod;
+            out.suggestedLatency = std::max({out.suggestedLatency, m_dRingSeconds, 2.0 * nPeriod / m_dRate});
         }
+        const double dGuess = pInfo->defaultLowOutputLatency * m_dRate;
+        m_nPeriodFrames.store(nFramesPerBuffer != paFramesPerBufferUnspecified ? nFramesPerBuffer
+                              : dGuess >= 1 && dGuess <= kMaxPeriod ? static_cast<unsigned long>(dGuess)
+                                                                    : kGuessedPeriod);
+        // Room for everything that may be in flight: the ring and two of the largest periods.
+        m_fifo.Init(static_cast<std::size_t>(std::ceil(m_dRingSeconds * m_dRate)) + 2 * kMaxPeriod +
+                    4 * kPiece);
+
         const PaError err = Pa_OpenStream(&m_pStream, nullptr, &out, m_dRate, nFramesPerBuffer, paNoFlag,
                                           &CPortAudioDevice::Callback, this);
         if (err != paNoError) {
@@ -177,26 +200,48 @@ public:
             strError = Pa_GetErrorText(err);
             return false;
         }
-        m_bFloat = out.sampleFormat == paFloat32;
+        // PortAudio's own try at real time for its ALSA thread (the lowest priority); the feeder
+        // raises it above itself once the thread is known.
+        if (!m_bJack) PaAlsa_EnableRealtimeScheduling(m_pStream, 1);
+        // A device whose buffer came out longer than the ring (one that imposes its own sizes)
+        // must be let hold more than the ring from the start, or it would run dry until the lead
+        // had grown; its latency is then its own, and the report says so.
+        if (const PaStreamInfo* pStreamInfo = Pa_GetStreamInfo(m_pStream);
+            !m_bJack && pStreamInfo != nullptr) {
+            const double dExcess = pStreamInfo->outputLatency * m_dRate - m_dRingSeconds * m_dRate;
+            if (dExcess > 0)
+                m_dInitialLead = std::min(dExcess + 2.0 * nFramesPerBuffer, static_cast<double>(kMaxLead));
+        }
         return true;
     }
 
     bool StartConsumer() override {
         if (m_bRunning) return true;
         if (Failed()) return false;
+        m_fifo.Clear();
+        if (m_pSrc != nullptr) src_reset(m_pSrc);
+        m_nReleased = 0;
+        m_nHeldMax.store(0);
+        m_dLead = m_dInitialLead;
         m_lastCallbackNs.store(NowNs(), std::memory_order_relaxed);
-        CQuietStderr quiet;
-        m_bRunning = Pa_StartStream(m_pStream) == paNoError;
-        if (m_bRunning && !m_watch.joinable()) {
-            m_bStopWatch.store(false);
-            m_watch = std::thread([this] { Watch(); });
+        m_bStopThreads.store(false);
+        m_feeder = std::thread([this] { Feed(); });
+        {
+            CQuietStderr quiet;
+            m_bRunning = Pa_StartStream(m_pStream) == paNoError;
         }
-        return m_bRunning;
+        if (!m_bRunning) {
+            StopThreads();
+            return false;
+        }
+        m_watch = std::thread([this] { Watch(); });
+        return true;
     }
 
     void StopConsumer() override {
         if (!m_bRunning) return;
-        StopWatch();
+        // The feeder is the ring's consumer: once it has gone, the caller may hand blocks back.
+        StopThreads();
         if (!Failed()) {
             PaStream* pStream = m_pStream;
             {
@@ -204,134 +249,239 @@ public:
                 m_bStuck = !CallWithTimeLimit([pStream] { Pa_AbortStream(pStream); }, kServerCallLimit);
             }
             if (m_bStuck) {
-                // The server holds the stop: it has gone. From here the callback leaves the ring
-                // alone, so the caller may hand the blocks back.
-                MarkFailed();
+                m_bFailed.store(true);
                 LogLine("the sound device \"" + m_strName + "\" did not stop: its server is gone");
             }
         }
         m_bRunning = false;
     }
 
+    void Queued() override { m_feedWake.Post(); }
+    bool PlaysInRealTime() const override { return true; }
     bool Failed() const override { return m_bFailed.load(); }
 
     std::string Report() override {
-        char sz[64];
-        std::snprintf(sz, sizeof sz, " at %.0f Hz: %u underruns", m_dRate,
-                      m_nUnderruns.load(std::memory_order_relaxed));
+        const unsigned nDry = m_nDry.load(), nFlagged = m_nFlagged.load();
+        const unsigned long nPeriod = m_nPeriodFrames.load();
+        // The device's share: its period, or more where the device needed it.
+        const double dDeviceMs = 1000.0 * std::max(m_dLeadUsed, static_cast<double>(nPeriod)) / m_dRate;
+        char sz[224];
+        std::snprintf(sz, sizeof sz,
+                      " at %.0f Hz: %u underruns (%u ran dry, %u reported by the %s), latency %.1f ms (ring "
+                      "%.1f ms, device %.1f ms, period %lu frames)",
+                      m_dRate, nDry + nFlagged, nDry, nFlagged, m_bJack ? "server" : "device",
+                      1000.0 * m_dRingSeconds + dDeviceMs, 1000.0 * m_dRingSeconds, dDeviceMs, nPeriod);
         return "sound device \"" + m_strName + "\"" + sz;
     }
 
 private:
+    static constexpr unsigned long kMinPeriod = 64;
+    static constexpr unsigned long kMaxPeriod = 8192;
+    static constexpr unsigned long kGuessedPeriod = 1024;  // a JACK period before its first cycle
+    static constexpr unsigned long kMaxLead = 16384;       // device frames: a third of a second
+    static constexpr std::size_t kPiece = 256;             // samples the feeder moves at a time, at most
+    static constexpr std::size_t kScratch = 4096;          // frames the callback converts at a time
+
     static long long NowNs() {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(
                    std::chrono::steady_clock::now().time_since_epoch())
             .count();
     }
 
-    static int Callback(const void*, void* pOutput, unsigned long nFrames, const PaStreamCallbackTimeInfo*,
-                        PaStreamCallbackFlags, void* pUser) {
+    // Plays from the FIFO; what it cannot give is silence. A FIFO that ran dry counts as an
+    // underrun only once more samples follow: the start and the end of a session are not. The
+    // device's own report of an underrun (ALSA's, or a JACK xrun) counts once sound has begun.
+    static int Callback(const void*, void* pOutput, unsigned long nFrames,
+                        const PaStreamCallbackTimeInfo* pTime, PaStreamCallbackFlags flags, void* pUser) {
         auto* self = static_cast<CPortAudioDevice*>(pUser);
-        // Dekker-style with the watch: either it sees this call in progress, or this call sees
-        // the failure and leaves the ring alone.
-        self->m_bInCallback.store(true);
-        if (self->m_bFailed.load()) {
-            self->m_bInCallback.store(false);
-            self->Silence(pOutput, nFrames);
-            return paContinue;
+        const long long nNow = NowNs();
+        self->m_lastCallbackNs.store(nNow, std::memory_order_relaxed);
+        if (!self->m_bCallbackThreadKnown.load(std::memory_order_relaxed)) {
+            // Once, so the feeder can raise this thread; the only system call a callback makes.
+            self->m_callbackThread = ::pthread_self();
+            self->m_nCallbackTid = ::gettid();
+            self->m_bCallbackThreadKnown.store(true, std::memory_order_release);
         }
-        self->m_lastCallbackNs.store(NowNs(), std::memory_order_relaxed);
-        self->Fill(pOutput, nFrames);
-        self->m_bInCallback.store(false);
+        if ((flags & paOutputUnderflow) != 0 && self->m_bPlayed) self->m_nFlagged.fetch_add(1);
+
+        auto* pOut = static_cast<float*>(pOutput);  // only where the stream is float
+        bool bDry = false;
+        std::size_t nRealThisCall = 0;
+        for (std::size_t nDone = 0; nDone < nFrames;) {
+            const std::size_t n = std::min<std::size_t>(kScratch, nFrames - nDone);
+            const std::size_t nGot = self->m_fifo.Read(self->m_afMono, n);
+            std::fill(self->m_afMono + nGot, self->m_afMono + n, 0.0f);
+            self->m_nRealReadTotal += nGot;
+            // Real samples are read first in each piece: those of this call are contiguous
+            // unless a later piece finds more, which the FIFO never does once it ran dry.
+            nRealThisCall = nDone + nGot;
+            if (nGot > 0) {
+                self->m_bPlayed = true;
+                if (self->m_nDryPending > 0) {
+                    self->m_nDry.fetch_add(self->m_nDryPending);
+                    self->m_nDryPending = 0;
+                }
+            }
+            if (nGot < n && self->m_bPlayed) bDry = true;
+            if (self->m_bFloat) {
+                for (std::size_t i = 0; i < n; ++i) {
+                    for (int c = 0; c < self->m_nChannels; ++c)
+                        pOut[(nDone + i) * self->m_nChannels + c] = self->m_afMono[i];
+                }
+            } else {
+                // Exact: each value is a 16-bit sample over 32768.
+                auto* pOut16 = static_cast<std::int16_t*>(pOutput) + nDone;
+                for (std::size_t i = 0; i < n; ++i)
+                    pOut16[i] = static_cast<std::int16_t>(self->m_afMono[i] * kFloatScale);
+            }
+            nDone += n;
+        }
+        if (bDry) {
+            ++self->m_nDryPending;
+            self->m_nDryCalls.fetch_add(1, std::memory_order_relaxed);
+        }
+
+        // For the feeder's account of what has sounded: the device's stream so far, where our
+        // last real sample stands in it, and what an ALSA device holds ahead of the speaker. A
+        // JACK cycle is the server's: what this call handed over counts as sounded, so the FIFO
+        // keeps a whole period ahead of the next cycle, however early that comes.
+        if (!self->m_bStreamSeen) {
+            // What the device held before this first buffer is silence it was primed with: it
+            // stands in the stream ahead of our first sample.
+            self->m_bStreamSeen = true;
+            if (!self->m_bJack && pTime != nullptr && pTime->outputBufferDacTime > pTime->currentTime)
+                self->m_nWritten = static_cast<std::uint64_t>(
+                    (pTime->outputBufferDacTime - pTime->currentTime) * self->m_dRate);
+        }
+        self->m_nWritten += nFrames;
+        if (nRealThisCall > 0) self->m_nRealEnd = self->m_nWritten - (nFrames - nRealThisCall);
+        double dHeld = 0.0;
+        if (!self->m_bJack) {
+            dHeld = static_cast<double>(nFrames);
+            if (pTime != nullptr && pTime->outputBufferDacTime > pTime->currentTime)
+                dHeld += (pTime->outputBufferDacTime - pTime->currentTime) * self->m_dRate;
+        }
+        self->m_nRealRead.store(self->m_nRealReadTotal, std::memory_order_relaxed);
+        self->m_nWrittenShared.store(self->m_nWritten, std::memory_order_relaxed);
+        self->m_nRealEndShared.store(self->m_nRealEnd, std::memory_order_relaxed);
+        self->m_nHeldFrames.store(static_cast<long long>(dHeld), std::memory_order_relaxed);
+        if (dHeld > self->m_nHeldMax.load(std::memory_order_relaxed))
+            self->m_nHeldMax.store(static_cast<long long>(dHeld), std::memory_order_relaxed);
+        self->m_nHeldAtNs.store(nNow, std::memory_order_relaxed);
+        self->m_nPeriodFrames.store(nFrames, std::memory_order_relaxed);
+        self->m_feedWake.Post();
         return paContinue;
     }
 
-    void Silence(void* pOutput, unsigned long nFrames) {
-        const std::size_t n = nFrames * static_cast<std::size_t>(m_nChannels);
-        if (m_bFloat) {
-            std::fill_n(static_cast<float*>(pOutput), n, 0.0f);
-        } else {
-            std::fill_n(static_cast<std::int16_t*>(pOutput), n, std::int16_t{0});
-        }
-    }
-
-    // Takes queued samples; what the ring cannot give is silence. A dry ring counts as an
-    // underrun only once more samples follow: the start and the end of a session are not.
-    std::size_t TakeOrSilence(std::int16_t* pOut, std::size_t nFrames) {
-        const std::size_t nTaken = Take(pOut, nFrames);
-        if (nTaken > 0) {
-            m_bPlayed = true;
-            if (m_nDryPending > 0) {
-                m_nUnderruns.fetch_add(m_nDryPending, std::memory_order_relaxed);
-                m_nDryPending = 0;
+    // The feeder: moves queued samples into the FIFO (resampled where the device runs at another
+    // rate) and hands each block back once it is within one period of sounding, so the ring's
+    // latency is shared with the device instead of added to it. Woken by each queued block and
+    // each callback; it never waits on the audio thread or the device.
+    void Feed() {
+        SetThisThreadName("aerolyre-feeder");
+        std::string strReason;
+        if (!MakeThisThreadRealtime(kFeederThreadPriority, strReason)) ReportRealtimeRefused(strReason);
+        bool bCallbackRaised = m_bJack;  // a JACK client's thread is the server's to schedule
+        while (!m_bStopThreads.load()) {
+            if (!bCallbackRaised && m_bCallbackThreadKnown.load(std::memory_order_acquire)) {
+                bCallbackRaised = true;
+                if (!MakeThreadRealtime(m_callbackThread, m_nCallbackTid, kDeviceThreadPriority, strReason))
+                    ReportRealtimeRefused(strReason);
             }
-        }
-        if (nTaken < nFrames) {
-            std::fill(pOut + nTaken, pOut + nFrames, std::int16_t{0});
-            if (m_bPlayed) m_bDryThisCall = true;
-        }
-        return nTaken;
-    }
-
-    void Fill(void* pOutput, unsigned long nFrames) {
-        m_bDryThisCall = false;
-        if (!m_bFloat) {
-            // 16-bit mono at the engine's rate: the blocks' own samples.
-            TakeOrSilence(static_cast<std::int16_t*>(pOutput), nFrames);
-        } else {
-            auto* pOut = static_cast<float*>(pOutput);
-            for (std::size_t nDone = 0; nDone < nFrames;) {
-                const std::size_t n = std::min<std::size_t>(kScratch, nFrames - nDone);
-                if (m_pSrc != nullptr) {
-                    const long nGot =
-                        src_callback_read(m_pSrc, m_dRate / kEngineRate, static_cast<long>(n), m_afMono);
-                    std::fill(m_afMono + std::max(0L, nGot), m_afMono + n, 0.0f);
-                } else {
-                    TakeOrSilence(m_anChunk, n);
-                    for (std::size_t i = 0; i < n; ++i) m_afMono[i] = m_anChunk[i] / kFloatScale;
-                }
-                for (std::size_t i = 0; i < n; ++i) {
-                    for (int c = 0; c < m_nChannels; ++c) pOut[(nDone + i) * m_nChannels + c] = m_afMono[i];
-                }
-                nDone += n;
+            if (m_bFailed.load()) {
+                // The device stopped for good: every block goes back, so the session ends.
+                while (Head() != nullptr) FinishHead();
+            } else {
+                Fill();
+                Release();
             }
+            m_feedWake.WaitFor(std::chrono::milliseconds(1));
         }
-        if (m_bDryThisCall) ++m_nDryPending;
     }
 
-    // The resampler's input: the next queued samples, silence where the ring is dry.
-    static long ResamplerInput(void* pUser, float** ppData) {
-        auto* self = static_cast<CPortAudioDevice*>(pUser);
-        self->TakeOrSilence(self->m_anChunk, kChunk);
-        for (std::size_t i = 0; i < kChunk; ++i) self->m_afChunk[i] = self->m_anChunk[i] / kFloatScale;
-        *ppData = self->m_afChunk;
-        return static_cast<long>(kChunk);
+    void Fill() {
+        for (;;) {
+            const std::size_t nFree = m_fifo.Free();
+            // Room for what a piece becomes at the device's rate, with the resampler's slack.
+            const double dRoom = static_cast<double>(nFree) - kResamplerSlack;
+            if (dRoom < m_dRatio) return;
+            const auto nPiece = std::min<std::size_t>(kPiece, static_cast<std::size_t>(dRoom / m_dRatio));
+            const std::size_t nGot = CopyAhead(m_anPiece, nPiece);
+            if (nGot == 0) return;
+            for (std::size_t i = 0; i < nGot; ++i) m_afIn[i] = m_anPiece[i] / kFloatScale;
+            if (m_pSrc == nullptr) {
+                m_fifo.Write(m_afIn, nGot);
+                continue;
+            }
+            SRC_DATA data{};
+            data.data_in = m_afIn;
+            data.input_frames = static_cast<long>(nGot);
+            data.data_out = m_afOut;
+            data.output_frames = static_cast<long>(std::min<std::size_t>(nFree, kPieceOut));
+            data.src_ratio = m_dRatio;
+            src_process(m_pSrc, &data);
+            m_fifo.Write(m_afOut, static_cast<std::size_t>(data.output_frames_gen));
+        }
     }
 
-    // Runs beside the stream: a device whose callback stopped while blocks wait has failed. Its
-    // blocks are handed back, so the audio thread's next write is refused and the session ends.
+    // Hands back each block whose samples are within the lead of sounding. The lead is one
+    // period, and grows by a period each time the device ran dry while blocks were still held
+    // (a device that takes more at a time than it says, as ALSA over a server with a longer
+    // period does), so nothing waits on a device that needs more than the ring to go on.
+    void Release() {
+        const unsigned long nPeriod = m_nPeriodFrames.load(std::memory_order_relaxed);
+        const unsigned nDryCalls = m_nDryCalls.load(std::memory_order_relaxed);
+        if (nDryCalls != m_nDryCallsSeen) {
+            m_nDryCallsSeen = nDryCalls;
+            if (CopiedHeadLength() > 0) m_dLead = std::min(m_dLead + nPeriod, static_cast<double>(kMaxLead));
+        }
+        // However much an ALSA device has been seen to hold, the ring and the lead must cover it
+        // and a period more. (What a JACK client holds is the one buffer the model counts.)
+        if (!m_bJack) {
+            const double dBeyondRing = m_nHeldMax.load(std::memory_order_relaxed) - m_dRingSeconds * m_dRate;
+            // One that holds more than it was given fills in bursts: a period more for those.
+            if (dBeyondRing > 0)
+                m_dLead =
+                    std::min(std::max(m_dLead, dBeyondRing + 2.0 * nPeriod), static_cast<double>(kMaxLead));
+        }
+        const long long nSinceNs = NowNs() - m_nHeldAtNs.load(std::memory_order_relaxed);
+        const double dHeld =
+            std::max(0.0, m_nHeldFrames.load(std::memory_order_relaxed) - nSinceNs * 1e-9 * m_dRate);
+        // Device frames: the stream position sounding now, and the real samples not yet there.
+        const double dSounding = m_nWrittenShared.load(std::memory_order_relaxed) - dHeld;
+        const double dUnsounded = std::max(0.0, m_nRealEndShared.load(std::memory_order_relaxed) - dSounding);
+        const double dRealRead = static_cast<double>(m_nRealRead.load(std::memory_order_relaxed));
+        const double dSounded = dRealRead - std::min(dUnsounded, dRealRead);
+        // In engine samples.
+        const double dLimit = (dSounded + std::max(m_dLead, static_cast<double>(nPeriod))) / m_dRatio;
+        if (m_nWrittenShared.load(std::memory_order_relaxed) > 0)
+            m_dLeadUsed = std::max(m_dLeadUsed, std::max(m_dLead, static_cast<double>(nPeriod)));
+        for (std::size_t n = CopiedHeadLength(); n > 0 && m_nReleased + n <= dLimit; n = CopiedHeadLength()) {
+            m_nReleased += n;
+            FinishHead();
+        }
+    }
+
+    // Runs beside the stream: a device whose callback stopped while blocks wait has failed. The
+    // feeder then hands its blocks back, so the audio thread's next write is refused and the
+    // session ends.
     void Watch() {
-        while (!m_bStopWatch.load()) {
+        while (!m_bStopThreads.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             const long long nSilentNs = NowNs() - m_lastCallbackNs.load(std::memory_order_relaxed);
             if (!HasQueued() || std::chrono::nanoseconds(nSilentNs) < kStallLimit) continue;
-            MarkFailed();
+            m_bFailed.store(true);
+            m_feedWake.Post();
             LogLine("the sound device \"" + m_strName + "\" stopped");
-            while (Head() != nullptr) FinishHead();
             return;
         }
     }
 
-    // Dekker-style with the callback: once this returns, no callback touches the ring.
-    void MarkFailed() {
-        m_bFailed.store(true);
-        while (m_bInCallback.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-
-    void StopWatch() {
-        if (!m_watch.joinable()) return;
-        m_bStopWatch.store(true);
-        m_watch.join();
+    void StopThreads() {
+        m_bStopThreads.store(true);
+        m_feedWake.Post();
+        if (m_feeder.joinable()) m_feeder.join();
+        if (m_watch.joinable()) m_watch.join();
     }
 
     // A stream whose server went away may never finish stopping or closing: the calls run under
@@ -353,39 +503,74 @@ private:
         if (m_bStuck || Failed()) m_pa.Leak();
     }
 
+    // Output frames a piece of input may give beyond its length times the ratio.
+    static constexpr double kResamplerSlack = 32;
+    static constexpr std::size_t kPieceOut = 8 * kPiece;  // up to 8 times the engine's rate
+
     CPortAudioUse m_pa;
     std::string m_strName;
     PaStream* m_pStream = nullptr;
+    bool m_bJack = false;
     bool m_bRunning = false;
     bool m_bStuck = false;  // a stop or close did not return: the stream is never touched again
     int m_nChannels = 1;
-    bool m_bFloat = false;
+    bool m_bFloat = true;  // float samples to the device; else 16-bit mono at the engine's rate
     double m_dRate = kEngineRate;
-    SRC_STATE* m_pSrc = nullptr;
+    double m_dRatio = 1.0;        // device frames per engine sample
+    double m_dRingSeconds = 0.0;  // the latency of the ring this device serves
+    CSampleFifo m_fifo;
 
     // Callback side.
-    std::int16_t m_anChunk[kScratch] = {};
-    float m_afChunk[kChunk] = {};
     float m_afMono[kScratch] = {};
     bool m_bPlayed = false;
-    bool m_bDryThisCall = false;
     unsigned m_nDryPending = 0;
-    std::atomic<unsigned> m_nUnderruns{0};
+    std::atomic<unsigned> m_nDry{0};
+    std::atomic<unsigned> m_nFlagged{0};
+    pthread_t m_callbackThread{};
+    pid_t m_nCallbackTid = 0;
+    std::atomic<bool> m_bCallbackThreadKnown{false};
 
-    // The watch.
+    bool m_bStreamSeen = false;
+    std::uint64_t m_nWritten = 0;        // device frames written, silence included
+    std::uint64_t m_nRealEnd = 0;        // the stream position after the last real sample
+    std::uint64_t m_nRealReadTotal = 0;  // real samples (device frames) taken from the FIFO
+
+    // Callback to feeder: the period, the stream and what the device held at the last callback.
+    std::atomic<unsigned long> m_nPeriodFrames{kGuessedPeriod};
+    std::atomic<std::uint64_t> m_nWrittenShared{0};
+    std::atomic<std::uint64_t> m_nRealEndShared{0};
+    std::atomic<std::uint64_t> m_nRealRead{0};
+    std::atomic<long long> m_nHeldFrames{0};
+    std::atomic<long long> m_nHeldAtNs{0};
+    std::atomic<long long> m_nHeldMax{0};  // the most the device has held (written by the callback)
+    std::atomic<unsigned> m_nDryCalls{0};
+
+    // The feeder.
+    std::thread m_feeder;
+    CWakeEvent m_feedWake;
+    SRC_STATE* m_pSrc = nullptr;
+    std::uint64_t m_nReleased = 0;  // engine samples of the blocks handed back
+    double m_dInitialLead = 0.0;    // what the device holds beyond the ring, from its open
+    double m_dLead = 0.0;           // device frames beyond the sounding point blocks may be
+    double m_dLeadUsed = 0.0;       // the largest lead used, for the report
+    unsigned m_nDryCallsSeen = 0;
+    std::int16_t m_anPiece[kPiece] = {};
+    float m_afIn[kPiece] = {};
+    float m_afOut[kPieceOut] = {};
+
+    // The watch, and what both threads are told.
     std::thread m_watch;
-    std::atomic<bool> m_bStopWatch{false};
+    std::atomic<bool> m_bStopThreads{false};
     std::atomic<bool> m_bFailed{false};
-    std::atomic<bool> m_bInCallback{false};
     std::atomic<long long> m_lastCallbackNs{0};
 };
 
 }  // namespace
 
-std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, unsigned nPeriodFrames,
-                                                   std::string& strError) {
+std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, unsigned nBlockFrames,
+                                                   unsigned nBlocks, std::string& strError) {
     auto pDevice = std::make_unique<CPortAudioDevice>();
-    if (!pDevice->Open(strName, nPeriodFrames, strError)) return nullptr;
+    if (!pDevice->Open(strName, nBlockFrames, nBlocks, strError)) return nullptr;
     return pDevice;
 }
 

@@ -14,7 +14,8 @@ namespace {
 
 WaveBlockSink g_immediateSink;
 std::optional<std::string> g_chosenDevice;
-unsigned g_nPeriodHint = 0;
+unsigned g_nBlockFrames = 0;
+unsigned g_nBlocks = 0;
 // Left by the closing thread, taken by the thread that joined it; exchanged, never locked.
 std::atomic<std::string*> g_pReport{nullptr};
 
@@ -35,7 +36,7 @@ std::unique_ptr<WaveOutDevice> OpenChosenDevice() {
         const std::string strPath = strDevice.substr(8);
         pDevice = OpenPacedDevice(&strPath, strError);
     } else {
-        pDevice = OpenPortAudioDevice(strDevice, g_nPeriodHint, strError);
+        pDevice = OpenPortAudioDevice(strDevice, g_nBlockFrames, g_nBlocks, strError);
     }
     if (!pDevice) {
         LogLine("cannot open the sound device \"" + (strDevice.empty() ? "default" : strDevice) +
@@ -54,7 +55,12 @@ void SetWaveOutDevice(const std::string& strName) { g_chosenDevice = strName; }
 
 void ClearWaveOutDevice() { g_chosenDevice.reset(); }
 
-void SetWaveOutPeriodHint(unsigned nFrames) { g_nPeriodHint = nFrames; }
+void SetWaveOutRingHint(unsigned nBlockFrames, unsigned nBlocks) {
+    g_nBlockFrames = nBlockFrames;
+    g_nBlocks = nBlocks;
+}
+
+bool WaveOutPlaysInRealTime(HWAVEOUT hwo) { return IsValid(hwo) && hwo->PlaysInRealTime(); }
 
 std::vector<std::string> ListWaveOutDevices() {
     std::vector<std::string> names = ListPortAudioDevices();

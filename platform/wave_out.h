@@ -43,10 +43,14 @@ void ClearWaveOutDevice();
 // "null". A JACK host is listed only while a JACK server runs.
 std::vector<std::string> ListWaveOutDevices();
 
-// The block length, in samples at 44100 Hz, that the next open fits the device's period to
-// (0: the device's own choice). A sound server's graph then runs at the pace the user chose
-// instead of its lowest.
-void SetWaveOutPeriodHint(unsigned nFrames);
+// The ring the next open serves: blocks of nBlockFrames samples at 44100 Hz, nBlocks of them in
+// flight (0: unknown). A device fits its own period and buffer to the latency this gives, so a
+// sound server's graph runs at the pace the user chose instead of its lowest.
+void SetWaveOutRingHint(unsigned nBlockFrames, unsigned nBlocks);
+
+// Whether the device plays in real time on a sound server or card, so that the thread writing
+// its blocks should be real-time too (not the immediate device, nor the paced null device).
+bool WaveOutPlaysInRealTime(HWAVEOUT hwo);
 
 // The line a sound device left when it closed (its underrun count), once; empty when there is
 // none. Read it after the thread that closed the device has been joined.

@@ -9,12 +9,12 @@ set -euo pipefail
 run_packages=(
     cmake ninja-build pkg-config g++
     qt6-base-dev qt6-translations-l10n portaudio19-dev libasound2-dev libjack-jackd2-dev
-    libsamplerate0-dev librtmidi-dev libfftw3-dev fonts-ipafont-gothic
+    libsamplerate0-dev librtmidi-dev libfftw3-dev libdbus-1-dev fonts-ipafont-gothic
 )
 # What the tests, fuzzers, benchmarks and end-to-end runs need besides (scripts/test.sh).
 test_packages=(
     clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
-    sox xvfb xauth xdotool imagemagick jackd2 jack-capture time
+    sox xvfb xauth xdotool imagemagick jackd2 jack-capture libasound2-plugins time
     desktop-file-utils appstream groff-base librsvg2-bin python3 clang-format clang-tidy
 )
 
