@@ -16,6 +16,7 @@
 #include "files/wave_file.h"
 #include "files/wave_stream.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/sample_pattern.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
 
@@ -26,17 +27,6 @@ using namespace std::chrono_literals;
 // 128-byte halves: 64 16-bit samples, so a short run crosses the boundary many times.
 constexpr DWORD kCache = 256;
 constexpr std::size_t kHalfSamples = kCache / 2 / 2;
-
-std::int16_t Pattern(std::size_t i) { return static_cast<std::int16_t>((i * 40503u + 7u) & 0xFFFFu); }
-
-std::vector<unsigned char> PatternData(std::size_t nSamples) {
-    std::vector<unsigned char> v(2 * nSamples);
-    for (std::size_t i = 0; i < nSamples; ++i) {
-        const std::int16_t s = Pattern(i);
-        std::memcpy(&v[2 * i], &s, 2);
-    }
-    return v;
-}
 
 // Holds the audio thread at its k-th boundary until the I/O thread has serviced half k, which
 // flips m_nHalf, or the stream has ended; bounded, so a stream that never services it still ends
@@ -137,7 +127,7 @@ TEST_F(WaveStreamHandshakeTest, WriterHeldAtEachBoundaryWritesEveryHalfOnceInOrd
 TEST_F(WaveStreamHandshakeTest, ReaderHeldAtEachBoundaryPlaysEveryFrameInOrder) {
     const std::size_t n = 40 * kHalfSamples + 17;
     const std::string path = m_dir.Path("accomp.wav");
-    WavBytes::Write(path, WavBytes::Make({}, PatternData(n)));
+    WavBytes::Write(path, WavBytes::Make({}, PatternData16(n)));
     HoldUntilServiced hold;
     CWaveStream r;
     ASSERT_TRUE(r.OpenRead(path, kCache, false));
@@ -156,7 +146,7 @@ TEST_F(WaveStreamHandshakeTest, ReaderAndWriterTogetherUnderLoadKeepEverySample)
         // The I/O threads poll every millisecond, so each boundary can cost one: about 1500.
         const std::size_t n = std::max<std::size_t>(3000, 8 * dwCache);
         const std::string accomp = m_dir.Path("accomp.wav"), rec = m_dir.Path("rec.wav");
-        WavBytes::Write(accomp, WavBytes::Make({}, PatternData(n)));
+        WavBytes::Write(accomp, WavBytes::Make({}, PatternData16(n)));
         RandomHold readHold{std::minstd_rand(dwCache)}, writeHold{std::minstd_rand(dwCache + 1)};
         {
             CWaveStream r, w;

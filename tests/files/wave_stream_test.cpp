@@ -16,6 +16,7 @@
 #include "files/wave_file.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/sample_pattern.h"
 #include "tests/support/sound_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_builder.h"
@@ -23,18 +24,6 @@
 namespace {
 
 constexpr DWORD kSmallestCache = 32768;  // cache setting 64 with both streams on
-
-// A pattern that is different at every sample for a long way.
-std::int16_t Pattern(std::size_t i) { return static_cast<std::int16_t>((i * 7919u + 13u) & 0xFFFFu); }
-
-std::vector<unsigned char> PatternData16(std::size_t nSamples) {
-    std::vector<unsigned char> v(2 * nSamples);
-    for (std::size_t i = 0; i < nSamples; ++i) {
-        const std::int16_t s = Pattern(i);
-        std::memcpy(&v[2 * i], &s, 2);
-    }
-    return v;
-}
 
 class WaveStreamTest : public ::testing::Test {
 protected:
