@@ -399,29 +399,34 @@ private:
         }
     }
 
+    // Copies what is queued into the FIFO, published in one write, so the callback never finds
+    // part of what was ready at once.
     void Fill() {
+        const std::size_t nFree = m_fifo.Free();
+        std::size_t nBatch = 0;
         for (;;) {
-            const std::size_t nFree = m_fifo.Free();
             // Room for what a piece becomes at the device's rate, with the resampler's slack.
-            const double dRoom = static_cast<double>(nFree) - kResamplerSlack;
-            if (dRoom < m_dRatio) return;
+            const double dRoom = static_cast<double>(std::min(nFree, kBatch) - nBatch) - kResamplerSlack;
+            if (dRoom < m_dRatio) break;
             const auto nPiece = std::min<std::size_t>(kPiece, static_cast<std::size_t>(dRoom / m_dRatio));
             const std::size_t nGot = CopyAhead(m_anPiece, nPiece);
-            if (nGot == 0) return;
-            for (std::size_t i = 0; i < nGot; ++i) m_afIn[i] = m_anPiece[i] / kFloatScale;
+            if (nGot == 0) break;
             if (m_pSrc == nullptr) {
-                m_fifo.Write(m_afIn, nGot);
+                for (std::size_t i = 0; i < nGot; ++i) m_afBatch[nBatch + i] = m_anPiece[i] / kFloatScale;
+                nBatch += nGot;
                 continue;
             }
+            for (std::size_t i = 0; i < nGot; ++i) m_afIn[i] = m_anPiece[i] / kFloatScale;
             SRC_DATA data{};
             data.data_in = m_afIn;
             data.input_frames = static_cast<long>(nGot);
-            data.data_out = m_afOut;
-            data.output_frames = static_cast<long>(std::min<std::size_t>(nFree, kPieceOut));
+            data.data_out = m_afBatch + nBatch;
+            data.output_frames = static_cast<long>(std::min(nFree, kBatch) - nBatch);
             data.src_ratio = m_dRatio;
             src_process(m_pSrc, &data);
-            m_fifo.Write(m_afOut, static_cast<std::size_t>(data.output_frames_gen));
+            nBatch += static_cast<std::size_t>(data.output_frames_gen);
         }
+        if (nBatch > 0) m_fifo.Write(m_afBatch, nBatch);
     }
 
     // Hands back each block whose samples are within the lead of sounding. The lead is one
@@ -505,7 +510,7 @@ private:
 
     // Output frames a piece of input may give beyond its length times the ratio.
     static constexpr double kResamplerSlack = 32;
-    static constexpr std::size_t kPieceOut = 8 * kPiece;  // up to 8 times the engine's rate
+    static constexpr std::size_t kBatch = 16384;  // device frames the feeder publishes at most at once
 
     CPortAudioUse m_pa;
     std::string m_strName;
@@ -556,7 +561,7 @@ private:
     unsigned m_nDryCallsSeen = 0;
     std::int16_t m_anPiece[kPiece] = {};
     float m_afIn[kPiece] = {};
-    float m_afOut[kPieceOut] = {};
+    float m_afBatch[kBatch] = {};
 
     // The watch, and what both threads are told.
     std::thread m_watch;
