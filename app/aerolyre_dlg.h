@@ -132,10 +132,9 @@ private:
     void SaveSettings();
 };
 
-// Saves a tone file whole (a failure leaves the file that was there); false after a failure,
-// the file error (if any) reported.
-// Saves a tone file; on failure shows the file's error, or, given pstrError, hands it back there
-// instead (for the take's tone, which is no business of a message box).
+// Saves a tone file whole (a failure leaves the file that was there); false after a failure, with
+// the file's error shown, or, given pstrError, handed back there instead (for the take's tone,
+// which is no business of a message box).
 bool SaveToneFile(const std::string& strPath, ToneData& tone, std::string* pstrError = nullptr);
 
 // A check box's state as Windows reports it: 0, 1 (checked) or 2 (indeterminate).

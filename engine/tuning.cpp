@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 
@@ -32,12 +33,8 @@ bool ReadLines(const std::string& strPath, std::vector<std::pair<int, std::strin
             strError = e.GetErrorMessage();
             return false;
         }
-        if (file.GetLength() > kMaxFileBytes) {
-            strError = strPath + ": too large for a scale";
-            return false;
-        }
-        // One byte more than allowed tells a file that grew since its length was read.
-        text.resize(kMaxFileBytes + 1);
+        // One byte more than the file (or than allowed) tells a file that is, or grew, too large.
+        text.resize(static_cast<std::size_t>(std::min<std::uint64_t>(file.GetLength(), kMaxFileBytes)) + 1);
         text.resize(file.Read(text.data(), static_cast<UINT>(text.size())));
         if (text.size() > kMaxFileBytes) {
             strError = strPath + ": too large for a scale";

@@ -82,8 +82,7 @@ void CMidiOut::Send(const MidiEvent& e) {
     bool bAll = true;
     if (m_pAlsa) {
         m_bAlsaFailed.store(false);
-        std::vector<unsigned char> message(e.bytes, e.bytes + e.nSize);
-        m_pAlsa->sendMessage(&message);
+        m_pAlsa->sendMessage(e.bytes, e.nSize);
         if (m_bAlsaFailed.load()) bAll = false;
     }
     if (m_pJack && !m_pJack->Send(e.bytes, e.nSize)) bAll = false;

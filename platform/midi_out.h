@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/spsc_queue.h"
 

@@ -21,8 +21,6 @@ public:
         m_nRead.store(0, std::memory_order_relaxed);
         m_nWrite.store(0, std::memory_order_relaxed);
     }
-    std::size_t Capacity() const { return m_nCapacity; }
-
     // Producer side.
     std::size_t Free() const {
         return m_nCapacity -
@@ -44,10 +42,6 @@ public:
         for (std::size_t i = 0; i < n; ++i) p[i] = m_pData[(r + i) % m_nCapacity];
         m_nRead.store(r + n, std::memory_order_release);
         return n;
-    }
-    // Any side.
-    std::size_t Available() const {
-        return m_nWrite.load(std::memory_order_acquire) - m_nRead.load(std::memory_order_acquire);
     }
 
 private:
