@@ -81,7 +81,8 @@ bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
     // For the board's readout of the sounding note.
     ps.dSoundingInc.store(s.voice.PhaseInc(), std::memory_order_relaxed);
     if (s.pMidi != nullptr)
-        s.midi.Process(s.nRendered, s.voice.TargetAmp(), s.voice.Amp(), s.voice.PhaseInc());
+        s.midi.Process(s.nRendered, s.voice.TargetAmp(), s.voice.Amp(), s.voice.PhaseInc(),
+                       s.voice.TargetInc());
     if (ps.pFirStage1 != nullptr) v = ProcessFirStage(ps, v, s.nDelayPos);
 
     CWaveStream* pWriter = ps.pRecordWriter;
@@ -213,7 +214,7 @@ void AudioThreadProc(void*) {
         session.pTake = ps.pTakeQueue;
         if (session.pMidi != nullptr) {
             session.midi.Init(ps.nMidiMode == 1 ? MidiMode::Single : MidiMode::Mpe, ps.nMidiBendRange,
-                              PitchMapping::FromState(ps), session.pMidi);
+                              PitchMapping::FromState(ps), session.pMidi, !ps.bMidiNoRateLimit);
             session.midi.Configure(0);
         }
         g_blockFreed.Drain();

@@ -68,6 +68,7 @@ struct PERFORMANCESTATE : FirStageState {
     CMidiEventQueue* pMidiQueue;
     int nMidiMode;       // 0 MPE, 1 single channel
     int nMidiBendRange;  // semitones, single channel
+    bool bMidiNoRateLimit;  // virtual ports: no DIN rate limit
     CSpscQueue<TakeRow, 65536>* pTakeQueue;
 };
 

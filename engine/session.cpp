@@ -65,6 +65,7 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
     ps.pMidiQueue = settings.pMidiQueue;
     ps.nMidiMode = settings.nMidiMode;
     ps.nMidiBendRange = settings.nMidiBendRange;
+    ps.bMidiNoRateLimit = settings.bMidiNoRateLimit;
     ps.pTakeQueue = settings.pTakeQueue;
     ps.bQuantiseOn.store(settings.pQuantise != nullptr && settings.bQuantise, std::memory_order_relaxed);
     for (WAVEHDR& hdr : ps.aWaveHdr) ZeroWaveHeader(hdr);

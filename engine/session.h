@@ -33,6 +33,7 @@ struct SessionSettings {
     CMidiEventQueue* pMidiQueue = nullptr;
     int nMidiMode = 0;        // 0 MPE, 1 single channel
     int nMidiBendRange = 12;  // single channel
+    bool bMidiNoRateLimit = false;  // virtual ports take any rate
     CSpscQueue<TakeRow, 65536>* pTakeQueue = nullptr;
 };
 

@@ -74,6 +74,7 @@ double CVoice::NextSample(const VoiceInput& in) {
         if (in.bQuantiseOn) dPitch = dCorrected;
     }
     const double dTargetInc = std::pow(2.0, dPitch) * dRightClickFactor * dLeftClickFactor * 0.0002;
+    m_dTargetInc = dTargetInc;
 
     // Loudness target: the lower half of the board falls twice as fast, silent from 0.65 down.
     double y = dPointerY;

@@ -53,6 +53,7 @@ public:
     double TargetAmp() const { return m_dTargetAmp; }
     double Amp() const { return dAmp; }
     double PhaseInc() const { return dPhaseInc; }
+    double TargetInc() const { return m_dTargetInc; }
 
 private:
     // State.
@@ -64,6 +65,7 @@ private:
     CCicDecimator m_decimator;
     CPitchQuantiser m_quantiser;
     double m_dTargetAmp = 0.0;
+    double m_dTargetInc = 0.0;
     bool m_bQuantise = false;
 
     // Coefficients, fixed for the session.

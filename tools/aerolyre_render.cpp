@@ -60,7 +60,8 @@ const char kUsage[] =
     "  --kbm FILE.kbm        the scale's keyboard mapping\n"
     "  --reference HZ        frequency of degree 0 (of A4 in 12-TET)\n"
     "  --midi OUT.mid        also write the MIDI the live port would send (Standard MIDI File)\n"
-    "  --midi-mode MODE      mpe (default) or single\n";
+    "  --midi-mode MODE      mpe (default) or single\n"
+    "  --midi-rate RATE      din (default: at most 2500 bytes a second) or unlimited\n";
 
 struct Options {
     std::string strTone;
@@ -79,6 +80,7 @@ struct Options {
     double dReference = 0.0;
     std::string strMidi;
     int nMidiMode = 0;
+    bool bMidiUnlimited = false;
     std::string strGesture;
     std::string strOut;
 };
@@ -189,6 +191,10 @@ Request ParseOptions(int argc, char** argv, Options& o, std::string& strError) {
             if (!value(v)) return Request::Refused;
             if (v != "mpe" && v != "single") return invalid(v, "mpe or single");
             o.nMidiMode = v == "mpe" ? 0 : 1;
+        } else if (a == "--midi-rate") {
+            if (!value(v)) return Request::Refused;
+            if (v != "din" && v != "unlimited") return invalid(v, "din or unlimited");
+            o.bMidiUnlimited = v == "unlimited";
         } else {
             strError = "unknown option '" + a + "'";
             return Request::Refused;
@@ -455,6 +461,7 @@ int main(int argc, char** argv) {
     if (!o.strMidi.empty()) {
         s.pMidiQueue = pMidiQueue.get();
         s.nMidiMode = o.nMidiMode;
+        s.bMidiNoRateLimit = o.bMidiUnlimited;
     }
 
     COutputWav out;
