@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include "app/about_dlg.h"
 #include "app/device_dlg.h"
 #include "app/tuning_dlg.h"
@@ -226,6 +227,15 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
         pMode->setChecked(m_nMidiMode == nMode);
         QObject::connect(pMode, &QAction::triggered, this, [this, nMode] { SetMidiMode(nMode); });
     }
+    pMidi->addSeparator();
+    QAction* pUnlimited = pMidi->addAction(QString::fromStdString(ResString(IDS_MIDI_UNLIMITED)));
+    pUnlimited->setObjectName("IDM_MIDI_UNLIMITED");
+    pUnlimited->setCheckable(true);
+    pUnlimited->setChecked(m_bMidiUnlimited);
+    QObject::connect(pUnlimited, &QAction::triggered, this, [this](bool bChecked) {
+        m_bMidiUnlimited = bChecked;
+        m_bMidiStored = true;
+    });
     QAction* pDevice = menu.addAction(QString::fromStdString(ResString(IDS_DEVICE_MENU)));
     pDevice->setObjectName("IDM_DEVICE");
     QObject::connect(pDevice, &QAction::triggered, this, [this] { OnDeviceSettings(); });
@@ -263,7 +273,8 @@ SessionSettings CAerolyreDlg::GetSessionSettings() const {
     return s;
 }
 
-bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath, std::string& strError) {
+bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning,
+                             std::string& strError) {
     ToneData tone;
     if (!FillToneData(tone)) {
         strError = "the tone could not be read";
@@ -273,17 +284,41 @@ bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath, std:
     static const int kOverCycles[] = {1, 2, 4, 8, 16};
     const int nTop = GetOverCycleTopIndex();
     const int nOverCycle = nTop >= 0 && nTop < 5 ? kOverCycles[nTop] : 1;
-    const std::string strName = strPath.substr(strPath.rfind('/') + 1);
-    std::string strHeader = "aerolyre take\nrender again: aerolyre-render --tone " + TakeTonePath(strName) +
-                            " --overcycle " + std::to_string(nOverCycle) + " --buffer " +
-                            m_editBuffer->text().toStdString() + " " + strName + " OUT.wav";
+    // Absolute paths, so the command works from any folder; the scale and map as copies beside the
+    // take, so a later edit of them leaves the take as it was played.
+    std::string strRender = "aerolyre-render --tone " + ShellQuoted(TakeTonePath(strPath)) + " --overcycle " +
+                            std::to_string(nOverCycle) + " --buffer " +
+                            ShellQuoted(m_editBuffer->text().toStdString());
+    if (tuning.InUse()) {
+        std::error_code ec;
+        const auto copy = [&](const std::string& strFrom, const char* pszExt, const char* pszOption) {
+            const std::string strTo = TakeSiblingPath(strPath, pszExt);
+            std::filesystem::copy_file(strFrom, strTo, std::filesystem::copy_options::overwrite_existing, ec);
+            if (ec) strError = strFrom + ": " + ec.message();
+            strRender += std::string(" ") + pszOption + " " + ShellQuoted(strTo);
+            return !ec;
+        };
+        if (tuning.strScale.empty()) {
+            strRender += " --quantise";
+        } else if (!copy(tuning.strScale, ".scl", "--scale") ||
+                   (!tuning.strKbm.empty() && !copy(tuning.strKbm, ".kbm", "--kbm"))) {
+            return false;
+        }
+        char sz[64];
+        if (tuning.dReference > 0) {
+            std::snprintf(sz, sizeof sz, " --reference %.17g", tuning.dReference);
+            strRender += sz;
+        }
+        if (tuning.nStrength != 100) strRender += " --correction-strength " + std::to_string(tuning.nStrength);
+    }
+    std::string strHeader = "aerolyre take\nrender again: " + strRender + " " + ShellQuoted(strPath) + " OUT.wav";
     if (GetCheck(m_checkAccomp) == 1) {
         strHeader += "\naccompaniment: " + m_strAccompFile + ", ratio " + std::to_string(m_nAccompRatio) +
                      (m_bAccompLoop ? ", looped" : "");
     }
     if (!take.Start(strPath, strHeader)) {
         strError = CFileException(CFileException::genericException, errno, strPath).GetErrorMessage();
-        std::remove(TakeTonePath(strPath).c_str());
+        for (const char* ext : {".aly", ".scl", ".kbm"}) std::remove(TakeSiblingPath(strPath, ext).c_str());
         return false;
     }
     return true;
@@ -310,23 +345,33 @@ void CAerolyreDlg::OnPlay() {
         AfxMessageBox(ResString(IDS_ERR_TUNING_SCALE) + "\n" + strError);
         m_tuning = CTuning::EqualTemperament();
     }
+    // What the voice plays in: 12-TET when the chosen scale could not be read.
+    TuningChoice played = m_tuningChoice;
+    if (!strError.empty()) {
+        played.strScale.clear();
+        played.strKbm.clear();
+        played.dReference = 0;
+    }
     settings.pQuantise = m_tuningChoice.InUse() ? &m_tuning : nullptr;
     settings.bQuantise = m_tuningChoice.bQuantise;
+    settings.dQuantiseStrength = m_tuningChoice.nStrength / 100.0;
     if (m_pMidi) {
         settings.pMidiQueue = &m_pMidi->Queue();
         settings.nMidiMode = m_nMidiMode == 2 ? 1 : 0;
+        settings.bMidiNoRateLimit = m_bMidiUnlimited;
     }
     // The take: what the audio thread plays, as a script that renders the session again.
     CTakeWriter take;
     std::string strTakeError;
-    const std::string strTake = s_strTakePath.empty() ? NewTakePath(strTakeError) : s_strTakePath;
-    if (!strTake.empty() && StartTake(take, strTake, strTakeError)) settings.pTakeQueue = &take.Queue();
+    const std::string strTake =
+        s_strTakePath.empty() ? NewTakePath(strTakeError) : std::filesystem::absolute(s_strTakePath).string();
+    if (!strTake.empty() && StartTake(take, strTake, played, strTakeError)) settings.pTakeQueue = &take.Queue();
     // Play goes on without it; the player learns once why there will be no take.
     if (settings.pTakeQueue == nullptr) LogLine("no take of this performance is kept: " + strTakeError);
     if (!StartSession(settings, askRecordPath)) {
         take.Stop();
         std::remove(strTake.c_str());
-        std::remove(TakeTonePath(strTake).c_str());
+        for (const char* ext : {".aly", ".scl", ".kbm"}) std::remove(TakeSiblingPath(strTake, ext).c_str());
         return;
     }
     // MIDI is sent when its sample sounds: after the ring of blocks ahead of the device.

@@ -113,10 +113,11 @@ public:
     // MIDI out: 0 off, 1 MPE, 2 single channel; the ports while it is on.
     int m_nMidiMode = 0;
     bool m_bMidiStored = false;
+    bool m_bMidiUnlimited = false;  // no DIN rate limit
     std::unique_ptr<CMidiOut> m_pMidi;
     void SetMidiMode(int nMode);
     // Starts the take's script and tone; false with the reason in strError.
-    bool StartTake(CTakeWriter& take, const std::string& strPath, std::string& strError);
+    bool StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning, std::string& strError);
     // --midi on the command line; --take FILE.csv: the next sessions' take goes there.
     static inline bool s_bMidiGiven = false;
     static inline std::string s_strTakePath;

@@ -99,6 +99,7 @@ void CAerolyreDlg::RestoreSettings() {
         m_bMidiStored = true;
         m_nMidiMode = nValue;
     }
+    if (QueryDword(key.m_hKey, IDS_REG_MIDI_UNLIMITED, nValue)) m_bMidiUnlimited = nValue != 0;
     if (QueryDword(key.m_hKey, IDS_REG_TUNING_GUIDES, nValue)) {
         m_tuningChoice.bGuides = nValue != 0;
         m_bTuningStored = true;
@@ -106,6 +107,9 @@ void CAerolyreDlg::RestoreSettings() {
     if (QueryDword(key.m_hKey, IDS_REG_TUNING_QUANTISE, nValue)) m_tuningChoice.bQuantise = nValue != 0;
     if (QueryString(key.m_hKey, IDS_REG_TUNING_SCALE, text)) m_tuningChoice.strScale = text;
     if (QueryString(key.m_hKey, IDS_REG_TUNING_KBM, text)) m_tuningChoice.strKbm = text;
+    if (QueryDword(key.m_hKey, IDS_REG_TUNING_STRENGTH, nValue) && nValue >= 0 && nValue <= 100) {
+        m_tuningChoice.nStrength = static_cast<int>(nValue);
+    }
     if (QueryString(key.m_hKey, IDS_REG_TUNING_REFERENCE, text)) {
         const double dRef = std::strtod(text.c_str(), nullptr);
         m_tuningChoice.dReference = dRef >= 1.0 && dRef <= 20000.0 ? dRef : 0.0;
@@ -150,7 +154,10 @@ void CAerolyreDlg::SaveSettings() {
     SetDword(key.m_hKey, IDS_REG_BOARD_R, m_rectBoard.right);
     if (m_bWaveDeviceStored || !m_strWaveDevice.empty())
         SetString(key.m_hKey, IDS_REG_WAVE_DEVICE, m_strWaveDevice);
-    if (m_bMidiStored) SetDword(key.m_hKey, IDS_REG_MIDI, m_nMidiMode);
+    if (m_bMidiStored) {
+        SetDword(key.m_hKey, IDS_REG_MIDI, m_nMidiMode);
+        SetDword(key.m_hKey, IDS_REG_MIDI_UNLIMITED, m_bMidiUnlimited ? 1 : 0);
+    }
     if (m_bTuningStored) {
         SetDword(key.m_hKey, IDS_REG_TUNING_GUIDES, m_tuningChoice.bGuides ? 1 : 0);
         SetDword(key.m_hKey, IDS_REG_TUNING_QUANTISE, m_tuningChoice.bQuantise ? 1 : 0);
@@ -159,6 +166,7 @@ void CAerolyreDlg::SaveSettings() {
         char sz[32];
         std::snprintf(sz, sizeof sz, "%.10g", m_tuningChoice.dReference);
         SetString(key.m_hKey, IDS_REG_TUNING_REFERENCE, sz);
+        SetDword(key.m_hKey, IDS_REG_TUNING_STRENGTH, m_tuningChoice.nStrength);
     }
     key.Close();
 }

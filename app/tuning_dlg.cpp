@@ -32,6 +32,7 @@ CTuningDlg::CTuningDlg(QWidget* pParent, const TuningChoice& choice)
     m_editReference = Item<QLineEdit>(1055);
     m_editScale = Item<QLineEdit>(1056);
     m_editKbm = Item<QLineEdit>(1058);
+    m_editStrength = Item<QLineEdit>(1061);
     OnCommand(1057, &CTuningDlg::OnChooseScale);
     OnCommand(1059, &CTuningDlg::OnChooseKbm);
     OnCommand(1060, &CTuningDlg::OnClearKbm);
@@ -48,6 +49,7 @@ BOOL CTuningDlg::OnInitDialog() {
         QString::fromStdString(FormatHz(m_choice.dReference > 0 ? m_choice.dReference : dDefault)));
     m_editScale->setText(QString::fromStdString(m_choice.strScale));
     m_editKbm->setText(QString::fromStdString(m_choice.strKbm));
+    m_editStrength->setText(QString::number(m_choice.nStrength));
     EnableScaleFiles();
     return TRUE;
 }
@@ -83,6 +85,14 @@ void CTuningDlg::OnOK() {
         m_editReference->setFocus();
         return;
     }
+    const std::string strStrength = m_editStrength->text().trimmed().toStdString();
+    if (strStrength.empty() || strStrength.size() > 3 ||
+        strStrength.find_first_not_of("0123456789") != std::string::npos || std::atoi(strStrength.c_str()) > 100) {
+        AfxMessageBox(IDS_ERR_TUNING_STRENGTH);
+        m_editStrength->setFocus();
+        return;
+    }
+    choice.nStrength = std::atoi(strStrength.c_str());
     const bool bScala = m_radioScala->isChecked();
     if (bScala) {
         choice.strScale = m_editScale->text().toStdString();

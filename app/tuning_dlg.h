@@ -34,4 +34,5 @@ private:
     QLineEdit* m_editReference;
     QLineEdit* m_editScale;
     QLineEdit* m_editKbm;
+    QLineEdit* m_editStrength;
 };

@@ -45,6 +45,7 @@ struct AudioSession {
     CTakeQueue* pTake = nullptr;
     VoiceInput lastInput;
     bool bTakeStarted = false;
+    bool bTakeCorrection = false;  // the take records the correction's switching
     bool bRealtime = false;  // the thread runs under real-time scheduling
 };
 
@@ -61,10 +62,19 @@ bool SamePointer(const VoiceInput& a, const VoiceInput& b) {
            a.dRightClickFactor == b.dRightClickFactor && a.dLeftClickFactor == b.dLeftClickFactor;
 }
 
-// The take keeps the pointer and buttons where they change; a click factor other than 1 is a
-// held button.
+// The take keeps the pointer and buttons where they change, a click factor other than 1 being a
+// held button, and, when the voice has a tuning, the correction's switching from the start.
 void RecordTake(AudioSession& s, const VoiceInput& in) {
-    if (s.bTakeStarted && SamePointer(in, s.lastInput)) return;
+    if (s.bTakeCorrection && (!s.bTakeStarted || in.bQuantiseOn != s.lastInput.bQuantiseOn)) {
+        TakeRow row;
+        row.nSample = s.nRendered;
+        row.nCorrection = in.bQuantiseOn ? 1 : 0;
+        s.pTake->TryPush(row);
+    }
+    if (s.bTakeStarted && SamePointer(in, s.lastInput)) {
+        s.lastInput = in;
+        return;
+    }
     s.pTake->TryPush(TakeRow{s.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0,
                              in.dRightClickFactor != 1.0, false});
     s.lastInput = in;
@@ -212,6 +222,7 @@ void AudioThreadProc(void*) {
         session.voice.Start(VoiceParams::FromState(ps));
         session.pMidi = ps.pMidiQueue;
         session.pTake = ps.pTakeQueue;
+        session.bTakeCorrection = ps.pQuantiseTuning != nullptr;
         if (session.pMidi != nullptr) {
             session.midi.Init(ps.nMidiMode == 1 ? MidiMode::Single : MidiMode::Mpe, ps.nMidiBendRange,
                               PitchMapping::FromState(ps), session.pMidi, !ps.bMidiNoRateLimit);

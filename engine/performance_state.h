@@ -63,6 +63,7 @@ struct PERFORMANCESTATE : FirStageState {
     // board toggles it while playing), and the voice's sounding phase step for the readout.
     const CTuning* pQuantiseTuning;
     std::atomic<bool> bQuantiseOn;
+    double dQuantiseStrength;  // 0 .. 1
     std::atomic<double> dSoundingInc;
     // MIDI out and the take, each fed by the audio thread when not null (set before it starts).
     CMidiEventQueue* pMidiQueue;

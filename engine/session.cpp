@@ -62,6 +62,7 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
 
     ps.bRunning.store(1, kRelease);
     ps.pQuantiseTuning = settings.pQuantise;
+    ps.dQuantiseStrength = settings.dQuantiseStrength;
     ps.pMidiQueue = settings.pMidiQueue;
     ps.nMidiMode = settings.nMidiMode;
     ps.nMidiBendRange = settings.nMidiBendRange;

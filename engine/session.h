@@ -29,6 +29,7 @@ struct SessionSettings {
     // The tuning of the guides and the correction (null: neither in use); it outlives the session.
     const CTuning* pQuantise = nullptr;
     bool bQuantise = true;  // whether the correction acts from the start
+    double dQuantiseStrength = 1.0;  // 0 .. 1
     // MIDI out and the take: queues the audio thread feeds (null: off); they outlive the session.
     CMidiEventQueue* pMidiQueue = nullptr;
     int nMidiMode = 0;        // 0 MPE, 1 single channel

@@ -18,7 +18,7 @@ bool CTakeWriter::Start(const std::string& strPath, const std::string& strHeader
         if (to == std::string::npos) break;
         from = to + 1;
     }
-    std::fprintf(m_pFile, "# sample,x,y,left,right\n");
+    std::fprintf(m_pFile, "# sample,x,y,left,right (or sample,correction,on|off)\n");
     m_bStop.store(false);
     m_bOk = true;
     m_thread = std::thread([this] { Run(); });
@@ -29,6 +29,14 @@ bool CTakeWriter::Drain() {
     TakeRow row;
     bool bAny = false;
     while (m_queue.TryPop(row)) {
+        if (row.nCorrection >= 0) {
+            if (std::fprintf(m_pFile, "%llu,correction,%s\n", static_cast<unsigned long long>(row.nSample),
+                             row.nCorrection == 1 ? "on" : "off") < 0) {
+                m_bOk = false;
+            }
+            bAny = true;
+            continue;
+        }
         // 17 significant digits give back the same double when read.
         if (std::fprintf(m_pFile, "%llu,%.17g,%.17g,%d,%d\n", static_cast<unsigned long long>(row.nSample),
                          row.dX, row.dY, row.bLeft ? 1 : 0, row.bRight ? 1 : 0) < 0) {

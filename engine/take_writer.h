@@ -1,5 +1,6 @@
-// A play session's take: the pointer and button values the audio thread used, each at the output
-// sample where they changed, written as a gesture script that aerolyre-render reads. The audio
+// A play session's take: the pointer and button values the audio thread used, and the switching
+// of the correction, each at the output sample where they changed, written as a gesture script
+// that aerolyre-render reads. The audio
 // thread hands rows over through a bounded queue and never waits; a thread of the writer's own
 // drains it to the file, so memory stays bounded however long the session.
 #pragma once
@@ -18,6 +19,7 @@ struct TakeRow {
     bool bLeft = false;
     bool bRight = false;
     bool bEnd = false;  // the last row: it only marks the length
+    int nCorrection = -1;  // a row that switches the correction: 1 on, 0 off
 };
 
 using CTakeQueue = CSpscQueue<TakeRow, 65536>;

@@ -52,6 +52,7 @@ struct TuningChoice {
     std::string strScale;   // .scl; empty: 12-TET
     std::string strKbm;     // .kbm; empty: none
     double dReference = 0;  // Hz of A4 (12-TET) or of degree 0; 0: the default
+    int nStrength = 100;    // how far held notes are drawn, percent
 
     bool InUse() const { return bGuides || bQuantise; }
     // The tuning it names; false with the reader's message.

@@ -27,6 +27,7 @@ VoiceParams VoiceParams::FromState(const PERFORMANCESTATE& ps) {
     p.dModStrength = ps.dModStrength;
     p.pQuantiseTuning = ps.pQuantiseTuning;
     p.dLog2Hz = PitchMapping::FromState(ps).dLog2Hz;
+    p.dQuantiseStrength = ps.dQuantiseStrength;
     return p;
 }
 
@@ -56,7 +57,7 @@ void CVoice::Start(const VoiceParams& ps) {
     dModIndex = ps.dModStrength * 0.025;
 
     m_bQuantise = ps.pQuantiseTuning != nullptr;
-    if (m_bQuantise) m_quantiser.Init(ps.pQuantiseTuning, ps.dLog2Hz, kSampleRate);
+    if (m_bQuantise) m_quantiser.Init(ps.pQuantiseTuning, ps.dLog2Hz, kSampleRate, ps.dQuantiseStrength);
 }
 
 double CVoice::NextSample(const VoiceInput& in) {

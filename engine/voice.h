@@ -34,6 +34,7 @@ struct VoiceParams {
     double dModStrength = 0.0;
     const CTuning* pQuantiseTuning = nullptr;  // null: no correction
     double dLog2Hz = 0.0;                      // log2 Hz of pitch value 0, for the correction
+    double dQuantiseStrength = 1.0;
 
     // The derived parameters as the play command left them.
     static VoiceParams FromState(const PERFORMANCESTATE& ps);

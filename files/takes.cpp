@@ -32,13 +32,23 @@ std::string NewTakePath(std::string& strError) {
     return path;
 }
 
-std::string TakeTonePath(const std::string& strScript) {
+std::string TakeSiblingPath(const std::string& strScript, const char* pszExtension) {
     const std::size_t dot = strScript.rfind('.');
     const std::size_t slash = strScript.rfind('/');
     const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash)
                                  ? strScript.substr(0, dot)
                                  : strScript;
-    return stem + ".aly";
+    return stem + pszExtension;
+}
+
+std::string ShellQuoted(const std::string& strPath) {
+    const bool bPlain = !strPath.empty() && strPath.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                                     "abcdefghijklmnopqrstuvwxyz"
+                                                                     "0123456789/._-+,:@%") == std::string::npos;
+    if (bPlain) return strPath;
+    std::string out = "'";
+    for (char c : strPath) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
 
 void PruneTakes(const std::string& strFolder, int nKeep) {
@@ -52,6 +62,6 @@ void PruneTakes(const std::string& strFolder, int nKeep) {
     std::sort(scripts.begin(), scripts.end());
     for (std::size_t i = 0; i + nKeep < scripts.size(); ++i) {
         fs::remove(scripts[i], ec);
-        fs::remove(TakeTonePath(scripts[i].string()), ec);
+        for (const char* ext : {".aly", ".scl", ".kbm"}) fs::remove(TakeSiblingPath(scripts[i].string(), ext), ec);
     }
 }

@@ -152,6 +152,8 @@ const DialogTemplate kTuning = {
     {
         {1051, K::CheckBox, "演奏盤に音程ガイドを表示する (G)", 7, 7, 160, 12, kButton},
         {1052, K::CheckBox, "止めた音を最も近い音に寄せる (Q)", 7, 22, 160, 12, kButton},
+        {IDC_STATIC, K::Static, "強さ %:", 170, 24, 0, 8, CS_NONE},
+        {1061, K::Edit, "", 200, 21, 33, 14, kEdit},
         {IDC_STATIC, K::GroupBox, "音階", 7, 40, 226, 124, CS_NONE},
         {1053, K::RadioButton, "12平均律", 15, 53, 60, 12, kButton | CS_GROUP},
         {1054, K::RadioButton, "Scalaファイル", 80, 53, 70, 12, CS_NONE},

@@ -12,6 +12,7 @@ constexpr unsigned IDS_MIDI_MENU = 104;
 constexpr unsigned IDS_MIDI_OFF = 105;
 constexpr unsigned IDS_MIDI_MPE = 106;
 constexpr unsigned IDS_MIDI_SINGLE = 107;
+constexpr unsigned IDS_MIDI_UNLIMITED = 108;
 
 // Registry key and value names.
 constexpr unsigned IDS_REG_SUBKEY = 200;
@@ -36,6 +37,8 @@ constexpr unsigned IDS_REG_TUNING_SCALE = 233;
 constexpr unsigned IDS_REG_TUNING_KBM = 234;
 constexpr unsigned IDS_REG_TUNING_REFERENCE = 235;
 constexpr unsigned IDS_REG_MIDI = 236;
+constexpr unsigned IDS_REG_MIDI_UNLIMITED = 237;
+constexpr unsigned IDS_REG_TUNING_STRENGTH = 238;
 
 // Messages of the play command and the parameter derivation.
 constexpr unsigned IDS_ERR_BUFFER = 1000;
@@ -71,6 +74,7 @@ constexpr unsigned IDS_ERR_OUT_OF_MEMORY = 3000;
 // The note guide and pitch correction dialog.
 constexpr unsigned IDS_ERR_TUNING_REFERENCE = 2300;
 constexpr unsigned IDS_ERR_TUNING_SCALE = 2301;
+constexpr unsigned IDS_ERR_TUNING_STRENGTH = 2302;
 
 // The framework's data-exchange messages.
 constexpr unsigned AFX_IDP_PARSE_INT = 61712;

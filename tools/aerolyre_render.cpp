@@ -59,6 +59,7 @@ const char kUsage[] =
     "  --scale FILE.scl      draw held notes onto a Scala scale (implies --quantise)\n"
     "  --kbm FILE.kbm        the scale's keyboard mapping\n"
     "  --reference HZ        frequency of degree 0 (of A4 in 12-TET)\n"
+    "  --correction-strength PERCENT  how far held notes are drawn, 0 to 100 (default 100)\n"
     "  --midi OUT.mid        also write the MIDI the live port would send (Standard MIDI File)\n"
     "  --midi-mode MODE      mpe (default) or single\n"
     "  --midi-rate RATE      din (default: at most 2500 bytes a second) or unlimited\n";
@@ -78,6 +79,7 @@ struct Options {
     std::string strScale;
     std::string strKbm;
     double dReference = 0.0;
+    int nStrength = 100;
     std::string strMidi;
     int nMidiMode = 0;
     bool bMidiUnlimited = false;
@@ -185,6 +187,13 @@ Request ParseOptions(int argc, char** argv, Options& o, std::string& strError) {
             if (v.empty() || *end != '\0' || !(o.dReference >= 1.0 && o.dReference <= 20000.0)) {
                 return invalid(v, "a frequency from 1 to 20000 Hz");
             }
+        } else if (a == "--correction-strength") {
+            if (!value(v)) return Request::Refused;
+            if (v.empty() || v.size() > 3 || v.find_first_not_of("0123456789") != std::string::npos ||
+                AtoiSaturating(v) > 100) {
+                return invalid(v, "0 to 100");
+            }
+            o.nStrength = AtoiSaturating(v);
         } else if (a == "--midi") {
             if (!value(o.strMidi)) return Request::Refused;
         } else if (a == "--midi-mode") {
@@ -449,6 +458,13 @@ int main(int argc, char** argv) {
             return kExitRefused;
         }
         s.pQuantise = &tuning;
+        s.dQuantiseStrength = o.nStrength / 100.0;
+    } else {
+        for (const GestureRow& r : rows) {
+            if (r.nCorrection < 0) continue;
+            std::fprintf(stderr, "%s: correction rows need --quantise or --scale\n", o.strGesture.c_str());
+            return kExitRefused;
+        }
     }
 
     // MIDI events leave the audio thread through the queue; taken from it after every block.

@@ -62,13 +62,19 @@ bool ParseGestureScript(std::istream& in, std::vector<GestureRow>& rows, std::st
         std::stringstream ss(line);
         for (std::string field; std::getline(ss, field, ',');) f.push_back(Trim(field));
         GestureRow r{};
-        if (f.size() != 5 || !ParseUnsigned(f[0], r.nSample) || !ParseDouble(f[1], r.dX) ||
+        if (f.size() == 3 && f[1] == "correction" && (f[2] == "on" || f[2] == "off")) {
+            if (!ParseUnsigned(f[0], r.nSample)) {
+                strError = "line " + std::to_string(nLine) + ": expected sample,correction,on|off";
+                return false;
+            }
+            r.nCorrection = f[2] == "on" ? 1 : 0;
+        } else if (f.size() != 5 || !ParseUnsigned(f[0], r.nSample) || !ParseDouble(f[1], r.dX) ||
             !ParseDouble(f[2], r.dY) || !ParseButton(f[3], r.bLeft) || !ParseButton(f[4], r.bRight)) {
             strError = "line " + std::to_string(nLine) + ": expected sample,x,y,left,right";
             return false;
         }
         // A pointer far off the board would drive the voice into overflow and silence for good.
-        if (r.dX < 0.0 || r.dX > 1.0 || r.dY < 0.0 || r.dY > 1.0) {
+        if (r.nCorrection < 0 && (r.dX < 0.0 || r.dX > 1.0 || r.dY < 0.0 || r.dY > 1.0)) {
             strError = "line " + std::to_string(nLine) + ": x and y must lie between 0 and 1";
             return false;
         }

@@ -58,6 +58,10 @@ void OnBlock(const std::int16_t* pSamples, std::size_t nCount) {
 
 void ApplyGestureRow(const GestureRow& row) {
     PERFORMANCESTATE& ps = PerformanceState;
+    if (row.nCorrection >= 0) {
+        ps.bQuantiseOn.store(row.nCorrection == 1 && ps.pQuantiseTuning != nullptr, std::memory_order_relaxed);
+        return;
+    }
     ps.dPointerX.store(row.dX, std::memory_order_relaxed);
     ps.dPointerY.store(row.dY, std::memory_order_relaxed);
     ps.dLeftClickFactor.store(row.bLeft ? ps.dLeftShiftRatio : 1.0, std::memory_order_relaxed);

@@ -48,7 +48,8 @@ grep -qi 'b0 65 00' "$work/midi.txt" && grep -qi 'b0 64 06' "$work/midi.txt" && 
     { echo "FAIL: no MPE configuration"; head -20 "$work/midi.txt"; exit 1; }
 grep -qi 'b1 06 30' "$work/midi.txt" || { echo "FAIL: no ±48 bend range on channel 2"; exit 1; }
 grep -qiE ' 91 [0-9a-f]{2} [0-9a-f]{2}' "$work/midi.txt" || { echo "FAIL: no note on channel 2"; exit 1; }
-grep -qiE ' 81 [0-9a-f]{2} 00' "$work/midi.txt" || { echo "FAIL: the note did not end"; exit 1; }
+grep -qiE ' 81 [0-9a-f]{2} 40' "$work/midi.txt" || { echo "FAIL: the note did not end"; exit 1; }
+grep -qi 'b1 7b 00' "$work/midi.txt" || { echo "FAIL: no All Notes Off at the end"; exit 1; }
 grep -qiE ' e1 ' "$work/midi.txt" && grep -qiE ' d1 ' "$work/midi.txt" || { echo "FAIL: no bend or pressure"; exit 1; }
 echo "MIDI: $(grep -c . "$work/midi.txt") events"
 

@@ -195,7 +195,12 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
             EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("音程ガイドと音程補正の設定(&T)..."));
             EXPECT_EQ(menu->actions()[3]->text(), QString::fromUtf8("MIDI出力(&M)"));
             ASSERT_NE(menu->actions()[3]->menu(), nullptr);
-            EXPECT_EQ(menu->actions()[3]->menu()->actions().size(), 3) << "off, MPE, single channel";
+            const QList<QAction*> midi = menu->actions()[3]->menu()->actions();
+            ASSERT_EQ(midi.size(), 5) << "off, MPE, single channel, the rate limit";
+            EXPECT_TRUE(midi[3]->isSeparator());
+            EXPECT_EQ(midi[4]->text(), QString::fromUtf8("速度制限なし (仮想ポート用)"));
+            EXPECT_TRUE(midi[4]->isCheckable());
+            EXPECT_FALSE(midi[4]->isChecked()) << "the DIN rate by default";
             EXPECT_EQ(menu->actions()[4]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
             Later([&] {
                 auto* about = ActiveModal<QDialog>();
