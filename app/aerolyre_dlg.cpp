@@ -309,9 +309,11 @@ bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath, cons
             std::snprintf(sz, sizeof sz, " --reference %.17g", tuning.dReference);
             strRender += sz;
         }
-        if (tuning.nStrength != 100) strRender += " --correction-strength " + std::to_string(tuning.nStrength);
+        if (tuning.nStrength != 100)
+            strRender += " --correction-strength " + std::to_string(tuning.nStrength);
     }
-    std::string strHeader = "aerolyre take\nrender again: " + strRender + " " + ShellQuoted(strPath) + " OUT.wav";
+    std::string strHeader =
+        "aerolyre take\nrender again: " + strRender + " " + ShellQuoted(strPath) + " OUT.wav";
     if (GetCheck(m_checkAccomp) == 1) {
         strHeader += "\naccompaniment: " + m_strAccompFile + ", ratio " + std::to_string(m_nAccompRatio) +
                      (m_bAccompLoop ? ", looped" : "");
@@ -365,7 +367,8 @@ void CAerolyreDlg::OnPlay() {
     std::string strTakeError;
     const std::string strTake =
         s_strTakePath.empty() ? NewTakePath(strTakeError) : std::filesystem::absolute(s_strTakePath).string();
-    if (!strTake.empty() && StartTake(take, strTake, played, strTakeError)) settings.pTakeQueue = &take.Queue();
+    if (!strTake.empty() && StartTake(take, strTake, played, strTakeError))
+        settings.pTakeQueue = &take.Queue();
     // Play goes on without it; the player learns once why there will be no take.
     if (settings.pTakeQueue == nullptr) LogLine("no take of this performance is kept: " + strTakeError);
     if (!StartSession(settings, askRecordPath)) {

@@ -117,7 +117,8 @@ public:
     std::unique_ptr<CMidiOut> m_pMidi;
     void SetMidiMode(int nMode);
     // Starts the take's script and tone; false with the reason in strError.
-    bool StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning, std::string& strError);
+    bool StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning,
+                   std::string& strError);
     // --midi on the command line; --take FILE.csv: the next sessions' take goes there.
     static inline bool s_bMidiGiven = false;
     static inline std::string s_strTakePath;

@@ -87,7 +87,8 @@ void CTuningDlg::OnOK() {
     }
     const std::string strStrength = m_editStrength->text().trimmed().toStdString();
     if (strStrength.empty() || strStrength.size() > 3 ||
-        strStrength.find_first_not_of("0123456789") != std::string::npos || std::atoi(strStrength.c_str()) > 100) {
+        strStrength.find_first_not_of("0123456789") != std::string::npos ||
+        std::atoi(strStrength.c_str()) > 100) {
         AfxMessageBox(IDS_ERR_TUNING_STRENGTH);
         m_editStrength->setFocus();
         return;

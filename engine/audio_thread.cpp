@@ -46,7 +46,7 @@ struct AudioSession {
     VoiceInput lastInput;
     bool bTakeStarted = false;
     bool bTakeCorrection = false;  // the take records the correction's switching
-    bool bRealtime = false;  // the thread runs under real-time scheduling
+    bool bRealtime = false;        // the thread runs under real-time scheduling
 };
 
 // The fields the board writes, read once for the sample.

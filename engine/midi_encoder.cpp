@@ -61,7 +61,8 @@ bool CMidiEncoder::HasRoom(int nBytes, int nReserve) const {
 }
 
 void CMidiEncoder::Refill(std::uint64_t nSample) {
-    m_dRoom = std::min(kBurstBytes, m_dRoom + static_cast<double>(nSample - m_nRoomSample) * kRefillPerSample);
+    m_dRoom =
+        std::min(kBurstBytes, m_dRoom + static_cast<double>(nSample - m_nRoomSample) * kRefillPerSample);
     m_nRoomSample = nSample;
 }
 
@@ -138,8 +139,10 @@ void CMidiEncoder::NoteOn(std::uint64_t nSample, double dSemitones, double dAmp)
     }
     const int nVelocity = static_cast<int>(std::lround(127.0 * std::sqrt(m_dVelocityLevel)));
     if (m_mode == MidiMode::Single && nOld >= 0) {
-        // One channel: the old note ends before the bend moves under it.
+        // One channel: the old note ends, release and all (All Sound Off), before the bend moves,
+        // or its release would sound at the new bend, an octave or so away.
         Send(nSample, 0x80, nOld, 64);
+        Controller(nSample, 0, 120, 0);
         m_nNote = -1;
     }
     m_nChannel = m_mode == MidiMode::Mpe ? FreshChannel() : 0;
@@ -208,7 +211,8 @@ void CMidiEncoder::Process(std::uint64_t nSample, double dTargetAmp, double dAmp
         // session began (0 Hz), unless that takes longer than an attack may wait.
         if (dAmp < kAudibleAmp || dPhaseInc <= 0 || dTargetInc <= 0) return;
         const double dTarget = Semitones(m_mapping.Log2HzOfStep(dTargetInc));
-        if (std::fabs(dSemitones - dTarget) > kOnsetSemitones && nSample - m_nArmed < kMaxOnsetSamples) return;
+        if (std::fabs(dSemitones - dTarget) > kOnsetSemitones && nSample - m_nArmed < kMaxOnsetSamples)
+            return;
         NoteOn(nSample, dSemitones, dAmp);
         return;
     }

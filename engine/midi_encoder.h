@@ -10,7 +10,7 @@
 //
 // MPE: each note takes the member channel released longest ago, so an old note keeps its bend
 // through its release; a channel's bend and pressure return to rest kResetSamples after its Note
-// Off. Single channel: the old note ends before the bend moves. Either way a new note comes at
+// Off. Single channel: the old note and its release end before the bend moves. Either way a new note comes at
 // most every kMinNoteSamples; in between the bend stops at its range.
 //
 // By default the messages fit a 31250-baud DIN link (at most kDinBytesPerSecond in any second);
@@ -55,9 +55,9 @@ public:
 
 private:
     struct Channel {
-        std::uint64_t nReleased = 0;          // sample of its last Note Off
-        std::uint64_t nResetDue = kNoReset;   // when its bend and pressure return to rest
-        bool bUsed = false;                   // bend range sent this session
+        std::uint64_t nReleased = 0;         // sample of its last Note Off
+        std::uint64_t nResetDue = kNoReset;  // when its bend and pressure return to rest
+        bool bUsed = false;                  // bend range sent this session
     };
     static constexpr std::uint64_t kNoReset = ~std::uint64_t{0};
 

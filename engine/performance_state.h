@@ -67,8 +67,8 @@ struct PERFORMANCESTATE : FirStageState {
     std::atomic<double> dSoundingInc;
     // MIDI out and the take, each fed by the audio thread when not null (set before it starts).
     CMidiEventQueue* pMidiQueue;
-    int nMidiMode;       // 0 MPE, 1 single channel
-    int nMidiBendRange;  // semitones, single channel
+    int nMidiMode;          // 0 MPE, 1 single channel
+    int nMidiBendRange;     // semitones, single channel
     bool bMidiNoRateLimit;  // virtual ports: no DIN rate limit
     CSpscQueue<TakeRow, 65536>* pTakeQueue;
 };

@@ -14,6 +14,8 @@ void CPitchQuantiser::Init(const CTuning* pTuning, double dLog2HzOffset, double 
     m_kFadeOut = 1.0 - std::exp(-1.0 / (kFadeOutSeconds * dRate));
     m_kMove = 1.0 - std::exp(-1.0 / (kMoveSeconds * dRate));
     m_dMove = 0.0;
+    m_nUnchanged = 0;
+    m_nRest = static_cast<int>(kRestSeconds * dRate);
     m_dAmount = 0.0;
     m_bGlide = false;
     m_nNote = -1;
@@ -47,26 +49,32 @@ double CPitchQuantiser::Process(double dPitch) {
         m_bStarted = true;
     }
     m_dMove += (std::fabs(dPitch - m_dLast) * m_dRate - m_dMove) * m_kMove;
+    m_nUnchanged = dPitch == m_dLast ? m_nUnchanged + (m_nUnchanged < m_nRest) : 0;
     m_dLast = dPitch;
-    // A resting pointer has no vibrato to keep: the centre catches up at once.
-    const double k = m_dMove < kStillOctavesPerSecond ? m_kStill : m_kCentre;
+    // A jump or a resting pointer has no vibrato to keep: the centre catches up at once.
+    const bool bRest = m_nUnchanged >= m_nRest;
+    const bool bFast = m_dMove > kFastOctavesPerSecond;
+    const double k = bRest || bFast ? m_kStill : m_kCentre;
     const double dBefore = m_dCentre[2];
     m_dCentre[0] += (dPitch - m_dCentre[0]) * k;
     m_dCentre[1] += (m_dCentre[0] - m_dCentre[1]) * k;
     m_dCentre[2] += (m_dCentre[1] - m_dCentre[2]) * k;
     const double dCentreSpeed = std::fabs(m_dCentre[2] - dBefore) * m_dRate;
-    if (m_dMove > kFastOctavesPerSecond || dCentreSpeed > kGlideOctavesPerSecond) {
+    // Where a glide ends the note is the nearest one; after that it keeps its degree.
+    bool bFollow = m_bGlide;
+    if (bFast || (!bRest && dCentreSpeed > kGlideOctavesPerSecond)) {
         m_bGlide = true;
-    } else if (dCentreSpeed < kHoldOctavesPerSecond) {
+    } else if (bRest || dCentreSpeed < kHoldOctavesPerSecond) {
         m_bGlide = false;
     }
+    bFollow = bFollow || m_bGlide;
     if (m_bGlide) {
         m_dAmount -= m_dAmount * m_kFadeOut;
     } else {
         m_dAmount += (1.0 - m_dAmount) * m_kFadeIn;
     }
     const double dCentre = m_dCentre[2];
-    const int nNote = Degree(dCentre + m_dOffset, m_bGlide);
+    const int nNote = Degree(dCentre + m_dOffset, bFollow);
     const double dNote = m_pTuning->Notes()[nNote].dLog2Hz - m_dOffset;
     return dPitch + m_dStrength * m_dAmount * (dNote - dCentre);
 }

@@ -3,13 +3,14 @@
 // centre (vibrato) passes through at its depth.
 //
 // The centre is the pitch through three one-pole low-passes of kCentreSeconds each, which leave a
-// vibrato of 4 Hz or faster a few cents of wobble; while the pointer rests they follow within
+// vibrato of 4 Hz or faster a few cents of wobble; while the pointer jumps, and once it has rested
+// kRestSeconds (longer than a hand's vibrato stops at its turns), they follow within
 // kStillSeconds, so a held note settles quickly. A glide is the centre moving faster than
 // kGlideOctavesPerSecond (or the pointer faster than kFastOctavesPerSecond); it ends once the
-// centre slows under kHoldOctavesPerSecond. The correction fades out within kFadeOutSeconds when a
-// glide begins and in with kFadeInSeconds when it ends. The note keeps its degree until the
-// centre passes the midpoint to a neighbour by kHysteresis of the gap, so a vibrato centred
-// between two notes stays on one. The strength scales the correction (1 = full).
+// centre slows under kHoldOctavesPerSecond or the pointer rests. The correction fades out within
+// kFadeOutSeconds when a glide begins and in with kFadeInSeconds when it ends. The note keeps its degree
+// until the centre passes the midpoint to a neighbour by kHysteresis of the gap, so a vibrato centred between
+// two notes stays on one. The strength scales the correction (1 = full).
 #pragma once
 
 #include "engine/tuning.h"
@@ -24,7 +25,7 @@ public:
     static constexpr double kGlideOctavesPerSecond = 0.1;
     static constexpr double kHoldOctavesPerSecond = 0.04;
     static constexpr double kFastOctavesPerSecond = 1.5;
-    static constexpr double kStillOctavesPerSecond = 0.01;
+    static constexpr double kRestSeconds = 0.06;  // the pointer unchanged this long rests
     static constexpr double kHysteresis = 0.2;
 
     // pTuning stays alive while the quantiser is used; dLog2HzOffset turns a pitch value into log2
@@ -45,6 +46,8 @@ private:
     double m_dAmount = 0.0;  // 0 = free, 1 = full correction
     double m_dLast = 0.0;
     double m_dMove = 0.0;  // the pointer's speed, octaves per second
+    int m_nUnchanged = 0;  // calls since the pointer's pitch last changed
+    int m_nRest = 1;
     bool m_bGlide = false;
     int m_nNote = -1;  // index into the tuning's notes
     double m_kMove = 0.0;

@@ -28,12 +28,12 @@ struct SessionSettings {
     bool bRecordAccomp = false;
     // The tuning of the guides and the correction (null: neither in use); it outlives the session.
     const CTuning* pQuantise = nullptr;
-    bool bQuantise = true;  // whether the correction acts from the start
+    bool bQuantise = true;           // whether the correction acts from the start
     double dQuantiseStrength = 1.0;  // 0 .. 1
     // MIDI out and the take: queues the audio thread feeds (null: off); they outlive the session.
     CMidiEventQueue* pMidiQueue = nullptr;
-    int nMidiMode = 0;        // 0 MPE, 1 single channel
-    int nMidiBendRange = 12;  // single channel
+    int nMidiMode = 0;              // 0 MPE, 1 single channel
+    int nMidiBendRange = 12;        // single channel
     bool bMidiNoRateLimit = false;  // virtual ports take any rate
     CSpscQueue<TakeRow, 65536>* pTakeQueue = nullptr;
 };

@@ -18,7 +18,7 @@ struct TakeRow {
     double dY = 0.0;
     bool bLeft = false;
     bool bRight = false;
-    bool bEnd = false;  // the last row: it only marks the length
+    bool bEnd = false;     // the last row: it only marks the length
     int nCorrection = -1;  // a row that switches the correction: 1 on, 0 off
 };
 

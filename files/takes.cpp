@@ -42,9 +42,10 @@ std::string TakeSiblingPath(const std::string& strScript, const char* pszExtensi
 }
 
 std::string ShellQuoted(const std::string& strPath) {
-    const bool bPlain = !strPath.empty() && strPath.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                                                     "abcdefghijklmnopqrstuvwxyz"
-                                                                     "0123456789/._-+,:@%") == std::string::npos;
+    const bool bPlain = !strPath.empty() && strPath.find_first_not_of(
+                                                "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                "abcdefghijklmnopqrstuvwxyz"
+                                                "0123456789/._-+,:@%") == std::string::npos;
     if (bPlain) return strPath;
     std::string out = "'";
     for (char c : strPath) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -62,6 +63,7 @@ void PruneTakes(const std::string& strFolder, int nKeep) {
     std::sort(scripts.begin(), scripts.end());
     for (std::size_t i = 0; i + nKeep < scripts.size(); ++i) {
         fs::remove(scripts[i], ec);
-        for (const char* ext : {".aly", ".scl", ".kbm"}) fs::remove(TakeSiblingPath(scripts[i].string(), ext), ec);
+        for (const char* ext : {".aly", ".scl", ".kbm"})
+            fs::remove(TakeSiblingPath(scripts[i].string(), ext), ec);
     }
 }

@@ -69,7 +69,7 @@ bool ParseGestureScript(std::istream& in, std::vector<GestureRow>& rows, std::st
             }
             r.nCorrection = f[2] == "on" ? 1 : 0;
         } else if (f.size() != 5 || !ParseUnsigned(f[0], r.nSample) || !ParseDouble(f[1], r.dX) ||
-            !ParseDouble(f[2], r.dY) || !ParseButton(f[3], r.bLeft) || !ParseButton(f[4], r.bRight)) {
+                   !ParseDouble(f[2], r.dY) || !ParseButton(f[3], r.bLeft) || !ParseButton(f[4], r.bRight)) {
             strError = "line " + std::to_string(nLine) + ": expected sample,x,y,left,right";
             return false;
         }

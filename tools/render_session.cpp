@@ -59,7 +59,8 @@ void OnBlock(const std::int16_t* pSamples, std::size_t nCount) {
 void ApplyGestureRow(const GestureRow& row) {
     PERFORMANCESTATE& ps = PerformanceState;
     if (row.nCorrection >= 0) {
-        ps.bQuantiseOn.store(row.nCorrection == 1 && ps.pQuantiseTuning != nullptr, std::memory_order_relaxed);
+        ps.bQuantiseOn.store(row.nCorrection == 1 && ps.pQuantiseTuning != nullptr,
+                             std::memory_order_relaxed);
         return;
     }
     ps.dPointerX.store(row.dX, std::memory_order_relaxed);

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <functional>
 
 #include "engine/pitch_mapping.h"
 #include "engine/tuning.h"
+#include "engine/voice.h"
 #include "tests/support/pitch.h"
 #include "tests/support/session_support.h"
 #include "tests/support/temp_dir.h"
@@ -250,4 +253,129 @@ TEST(Tuning, ScaleAndMapOpenOnlyRegularFilesOfAScalesSize) {
     CTuning t;
     std::string err;
     EXPECT_TRUE(CTuning::LoadScala(scl, "", 0, t, err)) << err;
+}
+
+namespace {
+
+// The voice's sounding pitch, in semitones above MIDI note 0, sample by sample, for a pointer
+// path given in the same semitones, through the correction of pTuning (none when null).
+std::vector<double> VoicePitch(const std::function<double(std::uint64_t)>& at, std::uint64_t nSamples,
+                               const CTuning* pTuning, double dStrength = 1.0) {
+    InitPerformanceState();
+    DeriveParameters(StartupParameterTexts(), 0, kOverCycleItemData[0]);
+    VoiceParams params = VoiceParams::FromState(PerformanceState);
+    params.pQuantiseTuning = pTuning;
+    params.dQuantiseStrength = dStrength;
+    const PitchMapping map = PitchMapping::FromState(PerformanceState);
+    CVoice voice;
+    voice.Start(params);
+    std::vector<double> out(nSamples);
+    for (std::uint64_t n = 0; n < nSamples; ++n) {
+        const double x = map.XForLog2Hz(std::log2(440.0) + (at(n) - 69) / 12);
+        voice.NextSample({x, 0.1, 1.0, 1.0, pTuning != nullptr});
+        out[n] = 69 + 12 * (map.Log2HzOfStep(voice.PhaseInc()) - std::log2(440.0));
+    }
+    return out;
+}
+
+CTuning SeptimalJust(const TempDir& dir) {
+    CTuning t;
+    std::string err;
+    EXPECT_TRUE(CTuning::LoadScala(
+        WriteFile(dir, "7limit.scl", "! 7-limit\n7-limit just\n7\n8/7\n5/4\n4/3\n3/2\n5/3\n7/4\n2/1\n"), "",
+        0, t, err))
+        << err;
+    return t;
+}
+
+}  // namespace
+
+TEST(Quantise, SlowGlidesPassFreely) {
+    // C4 to C6, held half a second first: a staircase would stand still for most of the way and
+    // up to 50 cents off the free glide.
+    TempDir dir;
+    const CTuning tet = CTuning::EqualTemperament();
+    const CTuning just = SeptimalJust(dir);
+    for (const CTuning* t : {&tet, &just}) {
+        for (double dOctavesPerSecond : {0.25, 0.5}) {
+            const auto from = static_cast<std::uint64_t>(0.5 * 44100);
+            const auto to = from + static_cast<std::uint64_t>(2 / dOctavesPerSecond * 44100);
+            const auto at = [&](std::uint64_t n) {
+                return 60 + 24.0 * std::clamp((static_cast<double>(n) - from) / (to - from), 0.0, 1.0);
+            };
+            const std::vector<double> free = VoicePitch(at, to + 22050, nullptr);
+            const std::vector<double> corrected = VoicePitch(at, to + 22050, t);
+            double dWorst = 0;
+            int nFlat = 0, nWindows = 0;
+            for (std::uint64_t n = from; n < to; ++n)
+                dWorst = std::max(dWorst, std::fabs(corrected[n] - free[n]));
+            for (std::uint64_t n = from; n + 441 < to; n += 441, ++nWindows) {
+                if (std::fabs(corrected[n + 441] - corrected[n]) < 0.1 * std::fabs(free[n + 441] - free[n]))
+                    ++nFlat;
+            }
+            const double dFlat = 100.0 * nFlat / nWindows;
+            SCOPED_TRACE(testing::Message()
+                         << (t == &tet ? "12-TET" : "7-limit") << ", " << dOctavesPerSecond
+                         << " octave/s: " << 100 * dWorst << " cents, " << dFlat << " % flat");
+            RecordProperty(
+                std::string(t == &tet ? "tet_" : "just_") + std::to_string(dOctavesPerSecond) + "_cents",
+                std::to_string(100 * dWorst));
+            EXPECT_LE(100 * dWorst, 10.0);
+            EXPECT_LE(dFlat, 10.0);
+        }
+    }
+}
+
+TEST(Quantise, VibratoBetweenTwoNotesStaysOnOne) {
+    // ±50 cents around the midpoint of two notes (and around points nearer one), at 4 to 6 Hz.
+    TempDir dir;
+    const CTuning tet = CTuning::EqualTemperament();
+    const CTuning just = SeptimalJust(dir);
+    for (const CTuning* t : {&tet, &just}) {
+        const TuningNote& a = t->Nearest(std::log2(300.0));
+        const TuningNote& b = (&a)[1];
+        const double dA = 69 + 12 * (a.dLog2Hz - std::log2(440.0)),
+                     dB = 69 + 12 * (b.dLog2Hz - std::log2(440.0));
+        for (double dShare : {0.5, 0.35, 0.6}) {
+            for (double dHz : {4.0, 5.0, 6.0}) {
+                const double dCentre = dA + dShare * (dB - dA);
+                const auto at = [&](std::uint64_t n) {
+                    return dCentre + 0.5 * std::sin(2 * M_PI * dHz * n / 44100.0);
+                };
+                const std::vector<double> free = VoicePitch(at, 3 * 44100, nullptr);
+                const std::vector<double> corrected = VoicePitch(at, 3 * 44100, t);
+                SCOPED_TRACE(testing::Message() << dShare << " of the way, " << dHz << " Hz");
+                // Each vibrato cycle from the first second on: centred on one note, at its depth.
+                const auto nCycle = static_cast<std::uint64_t>(44100 / dHz);
+                double dNote = 0;
+                for (std::uint64_t n = 44100; n + nCycle <= corrected.size(); n += nCycle) {
+                    double sum = 0, lo = 1e9, hi = -1e9, flo = 1e9, fhi = -1e9;
+                    for (std::uint64_t k = n; k < n + nCycle; ++k) {
+                        sum += corrected[k];
+                        lo = std::min(lo, corrected[k]), hi = std::max(hi, corrected[k]);
+                        flo = std::min(flo, free[k]), fhi = std::max(fhi, free[k]);
+                    }
+                    const double dMean = sum / nCycle;
+                    if (dNote == 0) dNote = std::fabs(dMean - dA) < std::fabs(dMean - dB) ? dA : dB;
+                    EXPECT_LT(100 * std::fabs(dMean - dNote), 5.0) << "cycle at " << n;
+                    EXPECT_NEAR(hi - lo, fhi - flo, 0.15 * (fhi - flo)) << "cycle at " << n;
+                }
+            }
+        }
+    }
+}
+
+TEST(Quantise, HeldNotesSettleAndTheStrengthScalesTheCorrection) {
+    const CTuning tet = CTuning::EqualTemperament();
+    // A jump after a second, to 30 cents above E4.
+    const auto at = [](std::uint64_t n) { return n < 44100 ? 60.0 : 64.3; };
+    const std::vector<double> full = VoicePitch(at, 2 * 44100, &tet);
+    std::uint64_t nSettled = full.size();
+    while (nSettled > 44100 && std::fabs(full[nSettled - 1] - 64) < 0.02) --nSettled;
+    const double dSeconds = (nSettled - 44100) / 44100.0;
+    RecordProperty("settle_seconds", std::to_string(dSeconds));
+    EXPECT_LT(dSeconds, 0.3) << "within 2 cents of E4 " << dSeconds << " s after the jump";
+    // Half the strength: half the way to the note.
+    const std::vector<double> half = VoicePitch(at, 2 * 44100, &tet, 0.5);
+    EXPECT_NEAR(half.back(), 64.15, 0.01);
 }
