@@ -47,3 +47,20 @@ TEST(GestureScript, NamesTheLineOfAPointerOffTheBoard) {
     ASSERT_FALSE(ParseGestureScript(in, rows, err));
     EXPECT_EQ(err, "line 5: x and y must lie between 0 and 1");
 }
+
+TEST(GestureScript, CorrectionRowsSwitchWithoutMovingThePointer) {
+    std::istringstream in("0,correction,off\n0,0.5,0.1,0,0\n 500 , correction , on \n1000,0.5,0.1,0,0\n");
+    std::vector<GestureRow> rows;
+    std::string err;
+    ASSERT_TRUE(ParseGestureScript(in, rows, err)) << err;
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].nCorrection, 0);
+    EXPECT_EQ(rows[1].nCorrection, -1);
+    EXPECT_EQ(rows[2].nCorrection, 1);
+    EXPECT_EQ(rows[2].nSample, 500u);
+    for (const char* text :
+         {"0,correction,maybe\n", "x,correction,on\n", "0,correction\n", "0,correction,on,1\n"}) {
+        std::istringstream bad(text);
+        EXPECT_FALSE(ParseGestureScript(bad, rows, err)) << text;
+    }
+}

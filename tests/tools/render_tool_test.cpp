@@ -95,6 +95,20 @@ TEST(RenderTool, RefusedSettingsPrintTheMessageAndExit2) {
     EXPECT_EQ(RunTool("--overcycle 3 " + gesture + " " + out, dir).nExit, 2);
     EXPECT_EQ(RunTool(gesture, dir).nExit, 2);
     EXPECT_EQ(RunTool(Script(dir, "10,0,0,0,0\n5,0,0,0,0\n") + " " + out, dir).nExit, 2);
+    // Correction rows with no tuning to correct to, and strengths out of range.
+    const std::string toggled = Script(dir, "0,0.5,0.1,0,0\n50,correction,off\n100,0,0,0,0\n");
+    const ToolRun r = RunTool(toggled + " " + out, dir);
+    EXPECT_EQ(r.nExit, 2);
+    EXPECT_NE(r.strErr.find("correction rows need --quantise or --scale"), std::string::npos) << r.strErr;
+    EXPECT_EQ(RunTool("--quantise " + toggled + " " + out, dir).nExit, 0);
+    for (const char* s : {"101", "-1", "x", "1000"}) {
+        EXPECT_EQ(
+            RunTool(std::string("--quantise --correction-strength ") + s + " " + gesture + " " + out, dir)
+                .nExit,
+            2)
+            << s;
+    }
+    EXPECT_EQ(RunTool("--midi-rate fast " + gesture + " " + out, dir).nExit, 2);
 }
 
 TEST(RenderTool, BufferOfOneRendersNothing) {
