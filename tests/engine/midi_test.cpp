@@ -125,10 +125,10 @@ public:
             if (cc == 6) {
                 if (ch.nRpn == 0) ch.nRange = v;
                 if (ch.nRpn == 6) {
-                    // MPE 1.0, 2.1.1: the configuration message goes to the manager channel (1).
+                    // MPE rule: the Configuration Message (RPN 6) goes to the zone's manager channel (1).
                     EXPECT_EQ(c, 0);
                     m_nMembers = v;
-                    for (int k = 1; k <= v; ++k) m_ch[k].nRange = 48;  // MPE 1.0, 2.4: default ±48
+                    for (int k = 1; k <= v; ++k) m_ch[k].nRange = 48;  // MPE rule: members default to ±48
                 }
             }
             if (cc == 11) ch.nExpression = v;
@@ -137,7 +137,7 @@ public:
                 m_bAllOff[c] = true;
             }
         } else {
-            // RPN null after every RPN: no data entry may still reach one (MIDI 1.0 RP-018).
+            // MIDI 1.0 practice: RPN null after every RPN, so no stray data entry reaches it.
             EXPECT_FALSE(m_bRpnOpen[c]) << "RPN left open before a channel message on " << c + 1;
         }
         if (st == 0xE0) {
@@ -153,18 +153,18 @@ public:
         if (st == 0x90 && e.bytes[2] > 0) {
             EXPECT_EQ(ch.nNote, -1) << "one note per channel";
             if (m_mode == MidiMode::Mpe) {
-                // MPE 1.0, 2.2: notes only on member channels of the zone.
+                // MPE rule: notes only on the zone's member channels.
                 EXPECT_GE(c, 1);
                 EXPECT_LE(c, m_nMembers);
-                // MPE 1.0, 2.4: the member channel's bend range is set (±48) before it plays.
+                // MPE rule: the member channel's bend range (RPN 0, ±48) is known before it plays.
                 EXPECT_EQ(ch.nRange, 48);
-                // MPE 1.0, 3.3.1: a new note takes the channel released longest ago.
+                // MPE rule (channel assignment): a new note takes the channel released longest ago.
                 for (int k = 1; k <= m_nMembers; ++k) {
                     if (k != c && m_ch[k].nNote == -1) {
                         EXPECT_GE(m_ch[k].nReleased, ch.nReleased) << k + 1;
                     }
                 }
-                // MPE 1.0, 2.5: pitch bend and pressure for the note come just before its Note On.
+                // MPE rule: the note's pitch bend and pressure come just before its Note On.
                 EXPECT_GE(m_nLastBendOrPressure[c], static_cast<int>(i) - 2);
                 EXPECT_TRUE(m_bPressureSince[c]) << "pressure before Note On";
             }

@@ -373,6 +373,14 @@ TEST_F(SettingsTest, TuningChoiceSurvivesARestartAndRefusesBadInput) {
             pOk->click();
             ASSERT_EQ(ActiveModal<QDialog>(), pDlg);
             pRef->setText("300");
+            // The correction's strength: a whole percent from 0 to 100.
+            auto* pStrength = pDlg->findChild<QLineEdit*>("1061");
+            ASSERT_NE(pStrength, nullptr);
+            EXPECT_EQ(pStrength->text(), "100");
+            pStrength->setText("150");
+            pOk->click();
+            ASSERT_EQ(ActiveModal<QDialog>(), pDlg);
+            pStrength->setText("80");
             AnswerFileDialog(bad);
             pDlg->findChild<QPushButton*>("1057")->click();
             pOk->click();
@@ -385,11 +393,13 @@ TEST_F(SettingsTest, TuningChoiceSurvivesARestartAndRefusesBadInput) {
         EXPECT_TRUE(dlg.m_tuningChoice.bGuides);
         EXPECT_EQ(dlg.m_tuningChoice.strScale, scl);
         EXPECT_EQ(dlg.m_tuningChoice.dReference, 300.0);
+        EXPECT_EQ(dlg.m_tuningChoice.nStrength, 80);
     });
     const std::vector<std::string> m = m_messages.Messages();
-    ASSERT_EQ(m.size(), 2u);
+    ASSERT_EQ(m.size(), 3u);
     EXPECT_EQ(m[0], ResString(2300));
-    EXPECT_EQ(m[1],
+    EXPECT_EQ(m[1], ResString(2302));
+    EXPECT_EQ(m[2],
               ResString(2301) + "\n" + bad + " line 2: the note count must be a whole number from 1 to 1000");
     RunMain([&](CAerolyreDlg& dlg) {
         EXPECT_TRUE(dlg.m_tuningChoice.bGuides);
@@ -397,5 +407,6 @@ TEST_F(SettingsTest, TuningChoiceSurvivesARestartAndRefusesBadInput) {
         EXPECT_EQ(dlg.m_tuningChoice.strScale, scl);
         EXPECT_EQ(dlg.m_tuningChoice.strKbm, "");
         EXPECT_EQ(dlg.m_tuningChoice.dReference, 300.0);
+        EXPECT_EQ(dlg.m_tuningChoice.nStrength, 80);
     });
 }
