@@ -127,7 +127,7 @@ int CMidiEncoder::FreshChannel() const {
     return nBest;
 }
 
-void CMidiEncoder::NoteOn(std::uint64_t nSample, double dSemitones, double dAmp) {
+void CMidiEncoder::NoteOn(std::uint64_t nSample, double dSemitones, double dTarget, double dAmp) {
     const int nOld = m_nNote;
     const int nOldChannel = m_nChannel;
     if (nOld < 0) {
@@ -149,7 +149,14 @@ void CMidiEncoder::NoteOn(std::uint64_t nSample, double dSemitones, double dAmp)
     Channel& ch = m_channels[m_nChannel];
     if (!ch.bUsed) BendRange(nSample, m_nChannel, m_nBendRange);
     ch.nResetDue = kNoReset;
-    m_nNote = std::clamp(static_cast<int>(std::lround(dSemitones)), 0, 127);
+    // An attack is numbered after the pitch sounding; a glide past the range takes the note nearest
+    // where it is heading that keeps the sounding pitch in range, so a jump needs one new note.
+    const int nRoom = m_nBendRange - 1;
+    const int nNote = nOld < 0 ? static_cast<int>(std::lround(dSemitones))
+                               : std::clamp(static_cast<int>(std::lround(dTarget)),
+                                            static_cast<int>(std::ceil(dSemitones)) - nRoom,
+                                            static_cast<int>(std::floor(dSemitones)) + nRoom);
+    m_nNote = std::clamp(nNote, 0, 127);
     // Bend and loudness first, so the note starts at its pitch and level.
     m_nLastBend = BendFor(dSemitones - m_nNote);
     m_dSentSemitones = m_nNote + (m_nLastBend - 8192) / 8192.0 * m_nBendRange;
@@ -213,7 +220,7 @@ void CMidiEncoder::Process(std::uint64_t nSample, double dTargetAmp, double dAmp
         const double dTarget = Semitones(m_mapping.Log2HzOfStep(dTargetInc));
         if (std::fabs(dSemitones - dTarget) > kOnsetSemitones && nSample - m_nArmed < kMaxOnsetSamples)
             return;
-        NoteOn(nSample, dSemitones, dAmp);
+        NoteOn(nSample, dSemitones, dTarget, dAmp);
         return;
     }
     if (dTargetAmp <= 0) {
@@ -224,7 +231,8 @@ void CMidiEncoder::Process(std::uint64_t nSample, double dTargetAmp, double dAmp
     const double dSlope = dSemitones - m_dLastSemitones;
     m_dLastSemitones = dSemitones;
     if (std::fabs(dSemitones - m_nNote) > m_nBendRange && nSample - m_nNoteOn >= kMinNoteSamples) {
-        NoteOn(nSample, dSemitones, dAmp);
+        NoteOn(nSample, dSemitones,
+               dTargetInc > 0 ? Semitones(m_mapping.Log2HzOfStep(dTargetInc)) : dSemitones, dAmp);
         return;
     }
     const double dStep = m_bLimitRate ? kBendStep : kUnlimitedBendStep;

@@ -10,8 +10,9 @@
 //
 // MPE: each note takes the member channel released longest ago, so an old note keeps its bend
 // through its release; a channel's bend and pressure return to rest kResetSamples after its Note
-// Off. Single channel: the old note and its release end before the bend moves. Either way a new note comes at
-// most every kMinNoteSamples; in between the bend stops at its range.
+// Off. Single channel: the old note and its release end before the bend moves. Either way a glide
+// past the range takes the note nearest where it heads, so a jump needs one new note, and a new
+// note comes at most every kMinNoteSamples; in between the bend stops at its range.
 //
 // By default the messages fit a 31250-baud DIN link (at most kDinBytesPerSecond in any second);
 // notes and resets always go, bends and loudness wait for room. Events carry the output sample
@@ -68,7 +69,7 @@ private:
     void BendRange(std::uint64_t nSample, int nChannel, int nSemitones);
     void SendBend(std::uint64_t nSample, int nChannel, int nBend);
     void SendLoudness(std::uint64_t nSample, int nChannel, int nValue);
-    void NoteOn(std::uint64_t nSample, double dSemitones, double dAmp);
+    void NoteOn(std::uint64_t nSample, double dSemitones, double dTarget, double dAmp);
     void NoteOff(std::uint64_t nSample);
     void RestChannel(std::uint64_t nSample, int nChannel);
     int FreshChannel() const;
