@@ -5,6 +5,7 @@
 
 #include "engine/cic_decimator.h"
 #include "engine/pitch_quantiser.h"
+#include "engine/two_pi.h"
 
 struct PERFORMANCESTATE;
 class CTuning;
@@ -25,7 +26,7 @@ struct VoiceParams {
     double dModRatio = 1.0;
     double dModFeedback = 0.0;
     double dNegativeGain = 1.0;
-    double dTwoPi = 0.0;
+    double dTwoPi = kVoiceTwoPi;
     int nOverCycle = 1;
     int nOverCycleLog2 = 0;
     double dDetune = 0.0;

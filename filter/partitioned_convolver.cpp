@@ -12,49 +12,48 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <new>
 
 namespace {
 
-// FFTW's planner is not thread-safe and plans are reusable on any arrays of the same alignment:
-// one plan pair per FFT size for the process, made under this lock (never on the audio path).
+// FFTW's planner (making and destroying plans) is not thread-safe: every convolver, in whatever
+// thread or plugin instance, plans under this lock, never on the audio path. Plans are reusable on
+// any arrays of the same alignment. Each convolver owns its plans and destroys them; FFTW's own
+// state is left alone (a host may share it), so nothing runs at exit.
+std::mutex& PlannerMutex() {
+    static std::mutex m;
+    return m;
+}
+
+// A forward and inverse plan pair of one FFT size, owned by one partition level.
 struct PlanPair {
     fftwf_plan forward = nullptr;
     fftwf_plan inverse = nullptr;
-};
 
-// The process's plans, released with FFTW's own memory when the program ends.
-struct PlanCache {
-    std::map<int, PlanPair> plans;
-    ~PlanCache() {
-        for (auto& [n, p] : plans) {
-            if (p.forward != nullptr) fftwf_destroy_plan(p.forward);
-            if (p.inverse != nullptr) fftwf_destroy_plan(p.inverse);
-        }
-        fftwf_cleanup();
+    PlanPair() = default;
+    PlanPair(const PlanPair&) = delete;
+    PlanPair& operator=(const PlanPair&) = delete;
+    ~PlanPair() {
+        if (forward == nullptr && inverse == nullptr) return;
+        std::lock_guard<std::mutex> lock(PlannerMutex());
+        if (forward != nullptr) fftwf_destroy_plan(forward);
+        if (inverse != nullptr) fftwf_destroy_plan(inverse);
     }
-};
 
-std::mutex g_planMutex;
-PlanCache g_plans;
-
-PlanPair PlansFor(int nFft) {
-    std::lock_guard<std::mutex> lock(g_planMutex);
-    PlanPair& p = g_plans.plans[nFft];
-    if (p.forward == nullptr) {
+    bool Make(int nFft) {
+        std::lock_guard<std::mutex> lock(PlannerMutex());
         float* pReal = fftwf_alloc_real(nFft);
         fftwf_complex* pSpec = fftwf_alloc_complex(nFft / 2 + 1);
         if (pReal != nullptr && pSpec != nullptr) {
-            p.forward = fftwf_plan_dft_r2c_1d(nFft, pReal, pSpec, FFTW_ESTIMATE);
-            p.inverse = fftwf_plan_dft_c2r_1d(nFft, pSpec, pReal, FFTW_ESTIMATE);
+            forward = fftwf_plan_dft_r2c_1d(nFft, pReal, pSpec, FFTW_ESTIMATE);
+            inverse = fftwf_plan_dft_c2r_1d(nFft, pSpec, pReal, FFTW_ESTIMATE);
         }
         fftwf_free(pReal);
         fftwf_free(pSpec);
+        return forward != nullptr && inverse != nullptr;
     }
-    return p;
-}
+};
 
 // acc[k] += h[k] · x[k] over n complex bins.
 void MultiplyAccumulatePortable(fftwf_complex* acc, const fftwf_complex* h, const fftwf_complex* x, int n) {
@@ -142,7 +141,7 @@ bool CPartitionedConvolver::Level::Init(const float* pTaps, int nTaps, int nOffs
     bSliced = bSlice;
     // Done by the middle of the block, well before the buffer is read.
     nPartsPerCall = std::max(1, (nParts + N / 2 - 1) / (N / 2));
-    plans = PlansFor(nFft);
+    plans.Make(nFft);
     pH.reset(fftwf_alloc_complex(static_cast<std::size_t>(nStride) * nParts));
     pX.reset(fftwf_alloc_complex(static_cast<std::size_t>(nStride) * nParts));
     pAcc.reset(fftwf_alloc_complex(nBins));
