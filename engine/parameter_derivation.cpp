@@ -21,52 +21,80 @@ ParameterTexts StartupParameterTexts() {
     return t;
 }
 
-UINT DeriveParameters(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOverCycleData) {
-    PERFORMANCESTATE& ps = PerformanceState;
+Derivation Derive(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOverCycleData,
+                  const DerivedParameters& from) {
+    Derivation d{0, from};
+    DerivedParameters& ps = d.values;
+    const auto fail = [&d](UINT nId) {
+        d.nError = nId;
+        return d;
+    };
 
     // Compared as unsigned, so a negative buffer size fails with the others.
     ps.nBlockBytes = static_cast<unsigned int>(AtoiSaturating(texts.strBuffer));
-    if (ps.nBlockBytes < 1 || ps.nBlockBytes > 10000) return IDS_ERR_BUFFER;
+    if (ps.nBlockBytes < 1 || ps.nBlockBytes > 10000) return fail(IDS_ERR_BUFFER);
 
     int n = AtoiSaturating(texts.strRange);
     ps.dPitchRange = n;
-    if (n < 1 || n > 7) return IDS_ERR_RANGE;
+    if (n < 1 || n > 7) return fail(IDS_ERR_RANGE);
 
     n = AtoiSaturating(texts.strModRatio);
     ps.dModRatio = n;
-    if (n < 1 || n > 9) return IDS_ERR_MOD_RATIO;
+    if (n < 1 || n > 9) return fail(IDS_ERR_MOD_RATIO);
 
     n = AtoiSaturating(texts.strModDepth);
     ps.dModStrength = n;
-    if (n < 0 || n > 1000) return IDS_ERR_MOD_STRENGTH;
+    if (n < 0 || n > 1000) return fail(IDS_ERR_MOD_STRENGTH);
 
     n = AtoiSaturating(texts.strLeftShift);
-    if (n < -12 || n > 12) return IDS_ERR_LEFT_SHIFT;
+    if (n < -12 || n > 12) return fail(IDS_ERR_LEFT_SHIFT);
     ps.dLeftShiftRatio = std::pow(2.0, n / 12.0);
 
     n = AtoiSaturating(texts.strRightShift);
-    if (n < -12 || n > 12) return IDS_ERR_RIGHT_SHIFT;
+    if (n < -12 || n > 12) return fail(IDS_ERR_RIGHT_SHIFT);
     ps.dRightShiftRatio = std::pow(2.0, n / 12.0);
 
     n = AtoiSaturating(texts.strDistortion);
-    if (n < 0 || n > 1000) return IDS_ERR_DISTORTION;
+    if (n < 0 || n > 1000) return fail(IDS_ERR_DISTORTION);
     ps.dNegativeGain = (n - 500) / -500.0;
 
     n = AtoiSaturating(texts.strFeedback);
-    if (n < 0 || n > 1000) return IDS_ERR_FEEDBACK;
+    if (n < 0 || n > 1000) return fail(IDS_ERR_FEEDBACK);
     ps.dModFeedback = n * 0.0009;
 
     const int r = AtoiSaturating(texts.strRangeAdjust);
-    if (r < -24 || r > 12) return IDS_ERR_RANGE_ADJUST;
+    if (r < -24 || r > 12) return fail(IDS_ERR_RANGE_ADJUST);
 
-    const int d = static_cast<int>(dwOverCycleData);
-    ps.nOverCycleLog2 = d / 100;
-    ps.nOverCycle = d % 100;
+    const int v = static_cast<int>(dwOverCycleData);
+    ps.nOverCycleLog2 = v / 100;
+    ps.nOverCycle = v % 100;
 
     ps.dDetune = nDetuneCheck == 1 ? 1.0 : 0.0;
 
     // The over-cycle's octaves come off the base because the voice takes nOverCycle steps per
     // output sample: the sounding pitch stays the same at every over-cycle.
     ps.dBaseOctave = r / 12.0 + (9 - ps.nOverCycleLog2);
-    return 0;
+    return d;
+}
+
+UINT DeriveParameters(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOverCycleData) {
+    PERFORMANCESTATE& ps = PerformanceState;
+    const DerivedParameters before{ps.nBlockBytes,     ps.dPitchRange,      ps.dModRatio,     ps.dModStrength,
+                                   ps.dLeftShiftRatio, ps.dRightShiftRatio, ps.dNegativeGain, ps.dModFeedback,
+                                   ps.nOverCycleLog2,  ps.nOverCycle,       ps.dDetune,       ps.dBaseOctave};
+    const Derivation d = Derive(texts, nDetuneCheck, dwOverCycleData, before);
+    const DerivedParameters& v = d.values;
+    ps.nBlockBytes = v.nBlockBytes;
+    ps.dPitchRange = v.dPitchRange;
+    ps.dModRatio = v.dModRatio;
+    ps.dModStrength = v.dModStrength;
+    ps.dLeftShiftRatio = v.dLeftShiftRatio;
+    ps.dRightShiftRatio = v.dRightShiftRatio;
+    ps.dNegativeGain = v.dNegativeGain;
+    ps.dModFeedback = v.dModFeedback;
+    ps.nOverCycleLog2 = v.nOverCycleLog2;
+    ps.nOverCycle = v.nOverCycle;
+    ps.dDetune = v.dDetune;
+    ps.dBaseOctave = v.dBaseOctave;
+    return d.nError;
 }

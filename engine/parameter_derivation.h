@@ -1,5 +1,5 @@
-// Turns the tone and processing settings of the main dialog into the engine parameters of
-// PerformanceState, checking each setting text on the way.
+// Turns the tone and processing settings of the main dialog into the engine's parameters, checking
+// each setting text on the way: as a value, and into the parameter fields of PerformanceState.
 #pragma once
 
 #include <string>
@@ -24,6 +24,32 @@ ParameterTexts StartupParameterTexts();
 
 // Over-cycle list item data: 100 * log2(n) + n for the items x1, x2, x4, x8 and x16.
 constexpr DWORD_PTR kOverCycleItemData[] = {1, 102, 204, 308, 416};
+
+// The derived parameters, named as in PerformanceState.
+struct DerivedParameters {
+    unsigned int nBlockBytes = 0;
+    double dPitchRange = 0.0;
+    double dModRatio = 0.0;
+    double dModStrength = 0.0;
+    double dLeftShiftRatio = 0.0;
+    double dRightShiftRatio = 0.0;
+    double dNegativeGain = 0.0;
+    double dModFeedback = 0.0;
+    int nOverCycleLog2 = 0;
+    int nOverCycle = 0;
+    double dDetune = 0.0;
+    double dBaseOctave = 0.0;
+};
+
+// A derivation's result: 0 or the string-table id of the first failing check's message, and the
+// parameters; on a failure those derived before it are new and the rest are as given in 'from'.
+struct Derivation {
+    UINT nError = 0;
+    DerivedParameters values;
+};
+
+Derivation Derive(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOverCycleData,
+                  const DerivedParameters& from = {});
 
 // Checks the texts in their fixed order and fills the parameter fields of PerformanceState.
 // Returns 0, or the string-table id of the first failing check's message; the fields written

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/performance_state.h"
+#include "res/resource.h"
 #include "tests/engine/voice_test_support.h"
 
 namespace {
@@ -174,4 +175,25 @@ TEST(PerformanceStateStartup, TwoPiIsTheDoubledShortPi) {
     InitPerformanceState();
     EXPECT_EQ(PerformanceState.dTwoPi, 6.28318530717958);
     EXPECT_LT(PerformanceState.dTwoPi, 2 * M_PI);
+}
+
+TEST(Derive, AValueThatLeavesTheSharedRecordAlone) {
+    InitPerformanceState();
+    PerformanceState.dModRatio = -7.0;
+    const Derivation d = Derive(StartupParameterTexts(), 1, kOverCycleItemData[4]);
+    EXPECT_EQ(d.nError, 0u);
+    EXPECT_EQ(d.values.dModRatio, 1.0);
+    EXPECT_EQ(d.values.nOverCycle, 16);
+    EXPECT_EQ(d.values.dBaseOctave, 9.0 - 4);
+    EXPECT_EQ(d.values.dDetune, 1.0);
+    EXPECT_EQ(PerformanceState.dModRatio, -7.0) << "the program's record is not touched";
+    // A failure: what came before it is derived, the rest is as given.
+    ParameterTexts t = StartupParameterTexts();
+    t.strLeftShift = "13";
+    DerivedParameters from;
+    from.dRightShiftRatio = 42.0;
+    const Derivation f = Derive(t, 0, kOverCycleItemData[0], from);
+    EXPECT_EQ(f.nError, static_cast<UINT>(IDS_ERR_LEFT_SHIFT));
+    EXPECT_EQ(f.values.dModStrength, 20.0);
+    EXPECT_EQ(f.values.dRightShiftRatio, 42.0);
 }
