@@ -6,7 +6,7 @@
 #include <cmath>
 #include <thread>
 
-#include "engine/midi_encoder.h"
+#include "engine/engine.h"
 #include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
 #include "engine/take_writer.h"
@@ -36,12 +36,9 @@ bool Running() { return PerformanceState.bRunning.load(kAcquire) != 0; }
 
 // The thread's own state for one session.
 struct AudioSession {
-    CVoice voice;
-    int nDelayPos = 0;            // the filter stage's feedback delay position
+    CEngine engine;               // the voice, MIDI out and the filter stage
     std::uint64_t nSample = 0;    // output samples begun, for the sample hook
     std::uint64_t nRendered = 0;  // output samples rendered
-    CMidiEncoder midi;
-    CMidiEventQueue* pMidi = nullptr;
     CTakeQueue* pTake = nullptr;
     VoiceInput lastInput;
     bool bTakeStarted = false;
@@ -87,13 +84,9 @@ bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
 
     const VoiceInput in = ReadVoiceInput();
     if (s.pTake != nullptr) RecordTake(s, in);
-    double v = s.voice.NextSample(in);
+    const double v = s.engine.NextSample(in);
     // For the board's readout of the sounding note.
-    ps.dSoundingInc.store(s.voice.PhaseInc(), std::memory_order_relaxed);
-    if (s.pMidi != nullptr)
-        s.midi.Process(s.nRendered, s.voice.TargetAmp(), s.voice.Amp(), s.voice.PhaseInc(),
-                       s.voice.TargetInc());
-    if (ps.pFirStage1 != nullptr) v = ProcessFirStage(ps, v, s.nDelayPos);
+    ps.dSoundingInc.store(s.engine.Voice().PhaseInc(), std::memory_order_relaxed);
 
     CWaveStream* pWriter = ps.pRecordWriter;
     double out = v;
@@ -219,19 +212,23 @@ void AudioThreadProc(void*) {
             session.bRealtime = MakeThisThreadRealtime(kAudioThreadPriority, strReason);
             if (!session.bRealtime) ReportRealtimeRefused(strReason);
         }
-        session.voice.Start(VoiceParams::FromState(ps));
-        session.pMidi = ps.pMidiQueue;
+        EngineSettings engine;
+        engine.params = ParametersOf(ps);
+        engine.pTuning = ps.pQuantiseTuning;
+        engine.bCorrectionOn = ps.bQuantiseOn.load(std::memory_order_relaxed);
+        engine.dStrength = ps.dQuantiseStrength;
+        engine.pMidiOut = ps.pMidiQueue;
+        engine.midiMode = ps.nMidiMode == 1 ? MidiMode::Single : MidiMode::Mpe;
+        engine.nMidiBendRange = ps.nMidiBendRange;
+        engine.bMidiRateLimit = !ps.bMidiNoRateLimit;
+        // The stage the session built, released with the session's other resources.
+        session.engine.Prepare(engine, &ps);
         session.pTake = ps.pTakeQueue;
         session.bTakeCorrection = ps.pQuantiseTuning != nullptr;
-        if (session.pMidi != nullptr) {
-            session.midi.Init(ps.nMidiMode == 1 ? MidiMode::Single : MidiMode::Mpe, ps.nMidiBendRange,
-                              PitchMapping::FromState(ps), session.pMidi, !ps.bMidiNoRateLimit);
-            session.midi.Configure(0);
-        }
         g_blockFreed.Drain();
         RenderBlocks(session);
         // The end of play: a sounding note ends, and the take's last row marks its length.
-        session.midi.End(session.nRendered);
+        session.engine.End();
         if (session.pTake != nullptr) {
             const VoiceInput& in = session.lastInput;
             session.pTake->TryPush(TakeRow{session.nRendered, in.dPointerX, in.dPointerY,

@@ -77,11 +77,15 @@ Derivation Derive(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOve
     return d;
 }
 
+DerivedParameters ParametersOf(const PERFORMANCESTATE& ps) {
+    return {ps.nBlockBytes,     ps.dPitchRange,      ps.dModRatio,     ps.dModStrength,
+            ps.dLeftShiftRatio, ps.dRightShiftRatio, ps.dNegativeGain, ps.dModFeedback,
+            ps.nOverCycleLog2,  ps.nOverCycle,       ps.dDetune,       ps.dBaseOctave};
+}
+
 UINT DeriveParameters(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOverCycleData) {
     PERFORMANCESTATE& ps = PerformanceState;
-    const DerivedParameters before{ps.nBlockBytes,     ps.dPitchRange,      ps.dModRatio,     ps.dModStrength,
-                                   ps.dLeftShiftRatio, ps.dRightShiftRatio, ps.dNegativeGain, ps.dModFeedback,
-                                   ps.nOverCycleLog2,  ps.nOverCycle,       ps.dDetune,       ps.dBaseOctave};
+    const DerivedParameters before = ParametersOf(ps);
     const Derivation d = Derive(texts, nDetuneCheck, dwOverCycleData, before);
     const DerivedParameters& v = d.values;
     ps.nBlockBytes = v.nBlockBytes;

@@ -48,6 +48,10 @@ struct Derivation {
     DerivedParameters values;
 };
 
+struct PERFORMANCESTATE;
+// The derived parameters as the last derivation left them in the shared record.
+DerivedParameters ParametersOf(const PERFORMANCESTATE& ps);
+
 Derivation Derive(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOverCycleData,
                   const DerivedParameters& from = {});
 

@@ -1,0 +1,99 @@
+// The engine's per-sample chain.
+#include "engine/engine.h"
+
+#include <cmath>
+
+#include "engine/two_pi.h"
+#include "platform/sample_scale.h"
+
+VoiceParams VoiceParamsFor(const DerivedParameters& p, const CTuning* pTuning, double dStrength) {
+    VoiceParams v;
+    v.dModRatio = p.dModRatio;
+    v.dModFeedback = p.dModFeedback;
+    v.dNegativeGain = p.dNegativeGain;
+    v.dTwoPi = kVoiceTwoPi;
+    v.nOverCycle = p.nOverCycle;
+    v.nOverCycleLog2 = p.nOverCycleLog2;
+    v.dDetune = p.dDetune;
+    v.dPitchRange = p.dPitchRange;
+    v.dBaseOctave = p.dBaseOctave;
+    v.dModStrength = p.dModStrength;
+    v.pQuantiseTuning = pTuning;
+    v.dLog2Hz = PitchMappingFor(p).dLog2Hz;
+    v.dQuantiseStrength = dStrength;
+    return v;
+}
+
+PitchMapping PitchMappingFor(const DerivedParameters& p) {
+    PitchMapping m;
+    m.dScale = p.dPitchRange * 1.05;
+    m.dOffset = p.dBaseOctave - p.dPitchRange * 0.5;
+    m.dLog2Hz = std::log2(0.0002 * kSampleRate * p.nOverCycle / kVoiceTwoPi);
+    return m;
+}
+
+void CEngine::Prepare(const EngineSettings& s, FirStageState* pStage) {
+    m_mapping = PitchMappingFor(s.params);
+    m_voice.Start(VoiceParamsFor(s.params, s.pTuning, s.dStrength));
+    m_bMidi = s.pMidiOut != nullptr;
+    if (m_bMidi) {
+        m_midi.Init(s.midiMode, s.nMidiBendRange, m_mapping, s.pMidiOut, s.bMidiRateLimit);
+        m_midi.Configure(0);
+    }
+    if (pStage != nullptr) {
+        ReleaseFilter();
+        m_pStage = pStage;
+    }
+    m_nDelayPos = 0;
+    m_nSample = 0;
+    m_in = VoiceInput{0.0, 1.0, 1.0, 1.0, s.pTuning != nullptr && s.bCorrectionOn};
+    m_dLeftShiftRatio = s.params.dLeftShiftRatio;
+    m_dRightShiftRatio = s.params.dRightShiftRatio;
+}
+
+bool CEngine::BuildFilter(const FirStageSettings& fir) {
+    ReleaseFilter();
+    const bool bOk = BuildFirStage(fir, m_ownStage) != FALSE;
+    m_pStage = &m_ownStage;
+    m_nDelayPos = 0;
+    return bOk;
+}
+
+void CEngine::ReleaseFilter() {
+    if (m_pStage == &m_ownStage) ReleaseFirStage(m_ownStage);
+    m_pStage = nullptr;
+}
+
+double CEngine::NextSample(const VoiceInput& in) noexcept {
+    double v = m_voice.NextSample(in);
+    if (m_bMidi) {
+        m_midi.Process(m_nSample, m_voice.TargetAmp(), m_voice.Amp(), m_voice.PhaseInc(),
+                       m_voice.TargetInc());
+    }
+    if (m_pStage != nullptr && m_pStage->pFirStage1 != nullptr)
+        v = ProcessFirStage(*m_pStage, v, m_nDelayPos);
+    ++m_nSample;
+    return v;
+}
+
+void CEngine::Render(double* pOut, int nFrames, const EngineEvent* pEvents, int nEvents) noexcept {
+    int e = 0;
+    for (int i = 0; i < nFrames; ++i) {
+        for (; e < nEvents && pEvents[e].nOffset <= static_cast<std::uint32_t>(i); ++e) {
+            const EngineEvent& ev = pEvents[e];
+            if (ev.kind == EngineEvent::Kind::Correction) {
+                m_in.bQuantiseOn = ev.bCorrection;
+            } else {
+                m_in.dPointerX = ev.dX;
+                m_in.dPointerY = ev.dY;
+                m_in.dLeftClickFactor = ev.bLeft ? m_dLeftShiftRatio : 1.0;
+                m_in.dRightClickFactor = ev.bRight ? m_dRightShiftRatio : 1.0;
+            }
+        }
+        pOut[i] = NextSample(m_in);
+    }
+}
+
+void CEngine::End() noexcept {
+    if (m_bMidi) m_midi.End(m_nSample);
+}

@@ -1,0 +1,90 @@
+// The instrument's sound engine as an object: the voice (with its pitch correction), the MIDI
+// encoder and the filter stage, one output sample after another. It holds no global state, so
+// several engines can play in one process; the audio thread, the render tool and other hosts
+// drive it.
+//
+// Prepare does every allocation (the filter stage, when the engine builds its own); Render and
+// NextSample allocate nothing, take no lock and never wait.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/midi_encoder.h"
+#include "engine/parameter_derivation.h"
+#include "engine/pitch_mapping.h"
+#include "engine/voice.h"
+#include "filter/fir_stage.h"
+
+class CTuning;
+
+// What an engine plays with; fixed from Prepare to the end of play.
+struct EngineSettings {
+    DerivedParameters params;
+    const CTuning* pTuning = nullptr;  // guides' and correction's tuning; null: no correction
+    bool bCorrectionOn = true;         // whether the correction acts from the start
+    double dStrength = 1.0;            // of the correction, 0 .. 1
+    // MIDI out: the queue the encoder feeds (null: off), as for the audio thread.
+    CMidiEventQueue* pMidiOut = nullptr;
+    MidiMode midiMode = MidiMode::Mpe;
+    int nMidiBendRange = CMidiEncoder::kDefaultBendRange;
+    bool bMidiRateLimit = true;
+};
+
+// A change at a sample of a block: the pointer and buttons, or the correction switched.
+struct EngineEvent {
+    enum class Kind : std::uint8_t { Pointer, Correction };
+    std::uint32_t nOffset = 0;  // sample within the block
+    Kind kind = Kind::Pointer;
+    double dX = 0.0;
+    double dY = 1.0;
+    bool bLeft = false;
+    bool bRight = false;
+    bool bCorrection = false;
+};
+
+class CEngine {
+public:
+    CEngine() = default;
+    ~CEngine() { ReleaseFilter(); }
+    CEngine(const CEngine&) = delete;
+    CEngine& operator=(const CEngine&) = delete;
+
+    // Starts play: silence, the pointer at the bottom left. pStage is a filter stage built and
+    // released by the caller (the program's session), or null for none; BuildFilter makes one of
+    // the engine's own instead.
+    void Prepare(const EngineSettings& settings, FirStageState* pStage = nullptr);
+    // Builds the engine's own filter stage from the settings; false when memory runs out.
+    bool BuildFilter(const FirStageSettings& fir);
+
+    // The pitch value a pointer x sounds at, and back: for guides and hosts.
+    const PitchMapping& Mapping() const { return m_mapping; }
+
+    // One output sample for this input, on the 16-bit scale (not clipped).
+    double NextSample(const VoiceInput& in) noexcept;
+    // nFrames samples into pOut, applying each event at its offset (events in offset order).
+    void Render(double* pOut, int nFrames, const EngineEvent* pEvents, int nEvents) noexcept;
+    // The end of play: MIDI's last messages.
+    void End() noexcept;
+
+    const CVoice& Voice() const { return m_voice; }
+    std::uint64_t SamplesRendered() const { return m_nSample; }
+
+private:
+    void ReleaseFilter();
+
+    CVoice m_voice;
+    CMidiEncoder m_midi;
+    bool m_bMidi = false;
+    PitchMapping m_mapping;
+    FirStageState* m_pStage = nullptr;
+    FirStageState m_ownStage;
+    int m_nDelayPos = 0;
+    std::uint64_t m_nSample = 0;
+    VoiceInput m_in;
+    double m_dLeftShiftRatio = 1.0;
+    double m_dRightShiftRatio = 1.0;
+};
+
+// The voice's parameters and the pitch mapping for derived parameters.
+VoiceParams VoiceParamsFor(const DerivedParameters& p, const CTuning* pTuning, double dStrength);
+PitchMapping PitchMappingFor(const DerivedParameters& p);

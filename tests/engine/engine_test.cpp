@@ -1,0 +1,129 @@
+// The engine object against the program's own session: the same samples for the same gesture,
+// with events landing on their exact samples, its own filter stage, and engines that share a
+// process without sharing state.
+#include "engine/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "engine/tuning.h"
+#include "filter/fir_filter.h"
+#include "platform/sample_scale.h"
+#include "tests/support/session_support.h"
+
+namespace {
+
+// A gesture with a correction switched on and off, and both buttons.
+std::vector<GestureRow> Gesture() {
+    std::vector<GestureRow> rows;
+    for (std::uint64_t n = 0; n < 30000; n += 97) {
+        rows.push_back({n, 0.3 + 0.2 * std::sin(n / 4000.0), 0.1 + 0.3 * (n % 5000) / 5000.0,
+                        (n / 7000) % 2 == 1, (n / 11000) % 2 == 1});
+    }
+    GestureRow off{9001, 0, 0, false, false};
+    off.nCorrection = 0;
+    GestureRow on{20003, 0, 0, false, false};
+    on.nCorrection = 1;
+    rows.insert(rows.begin() + 93, off);
+    rows.insert(rows.begin() + 207, on);
+    rows.push_back({30000, 0.5, 1.0, false, false});
+    return rows;
+}
+
+std::vector<EngineEvent> Events(const std::vector<GestureRow>& rows) {
+    std::vector<EngineEvent> events;
+    for (const GestureRow& r : rows) {
+        EngineEvent e;
+        e.nOffset = static_cast<std::uint32_t>(r.nSample);
+        if (r.nCorrection >= 0) {
+            e.kind = EngineEvent::Kind::Correction;
+            e.bCorrection = r.nCorrection == 1;
+        } else {
+            e.dX = r.dX, e.dY = r.dY, e.bLeft = r.bLeft, e.bRight = r.bRight;
+        }
+        events.push_back(e);
+    }
+    return events;
+}
+
+EngineSettings SettingsFor(const SessionSettings& s, const CTuning* pTuning) {
+    EngineSettings e;
+    e.params = Derive(s.texts, s.nCheckDetune, s.dwOverCycleData).values;
+    e.pTuning = pTuning;
+    return e;
+}
+
+std::vector<std::int16_t> EngineRender(CEngine& engine, const std::vector<EngineEvent>& events, int nFrames) {
+    std::vector<double> out(nFrames);
+    engine.Render(out.data(), nFrames, events.data(), static_cast<int>(events.size()));
+    std::vector<std::int16_t> samples;
+    for (double v : out) samples.push_back(ToInt16Sample(v));
+    return samples;
+}
+
+}  // namespace
+
+TEST(Engine, RendersTheSessionsSamplesWithEventsOnTheirSamples) {
+    const CTuning tet = CTuning::EqualTemperament();
+    const std::vector<GestureRow> rows = Gesture();
+    SessionSettings s = StartupSession();
+    s.dwOverCycleData = kOverCycleItemData[2];
+    s.texts.strFeedback = "300";
+    s.pQuantise = &tet;
+    std::vector<std::int16_t> session;
+    ASSERT_TRUE(RenderSession(s, rows, nullptr, session));
+
+    CEngine engine;
+    engine.Prepare(SettingsFor(s, &tet));
+    EXPECT_EQ(EngineRender(engine, Events(rows), 30000), session);
+}
+
+TEST(Engine, OwnFilterStageAndTwoEnginesInOneProcess) {
+    // Filter 1 a three-tap smoother, filter 2 a delay, the feedback loop on.
+    CFirFilter f1, f2;
+    const float taps1[] = {0.25f, 0.5f, 0.25f}, taps2[] = {0.0f, 0.0f, 1.0f};
+    ASSERT_TRUE(f1.SetTaps(taps1, 3));
+    ASSERT_TRUE(f2.SetTaps(taps2, 3));
+    SessionSettings s = StartupSession();
+    s.fir = {1, &f1, &f2, 80, 120, 37, 40};
+    const std::vector<GestureRow> rows = Hold(0.45, 0.1, 20000);
+    std::vector<std::int16_t> session;
+    ASSERT_TRUE(RenderSession(s, rows, nullptr, session));
+
+    CEngine a, b;
+    a.Prepare(SettingsFor(s, nullptr));
+    ASSERT_TRUE(a.BuildFilter(s.fir));
+    SessionSettings plain = StartupSession();
+    plain.texts.strModRatio = "3";
+    b.Prepare(SettingsFor(plain, nullptr));
+    const std::vector<EngineEvent> ea = Events(rows), eb = Events(Hold(0.7, 0.3, 20000));
+    // Interleaved block by block, each must play as if alone.
+    std::vector<std::int16_t> outA, outB;
+    for (int from = 0; from < 20000; from += 256) {
+        const int n = std::min(256, 20000 - from);
+        std::vector<EngineEvent> blockA, blockB;
+        for (EngineEvent e : ea) {
+            if (e.nOffset >= static_cast<std::uint32_t>(from) &&
+                e.nOffset < static_cast<std::uint32_t>(from + n)) {
+                e.nOffset -= from;
+                blockA.push_back(e);
+            }
+        }
+        for (EngineEvent e : eb) {
+            if (e.nOffset >= static_cast<std::uint32_t>(from) &&
+                e.nOffset < static_cast<std::uint32_t>(from + n)) {
+                e.nOffset -= from;
+                blockB.push_back(e);
+            }
+        }
+        const std::vector<std::int16_t> pa = EngineRender(a, blockA, n), pb = EngineRender(b, blockB, n);
+        outA.insert(outA.end(), pa.begin(), pa.end());
+        outB.insert(outB.end(), pb.begin(), pb.end());
+    }
+    EXPECT_EQ(outA, session);
+    CEngine alone;
+    alone.Prepare(SettingsFor(plain, nullptr));
+    EXPECT_EQ(EngineRender(alone, eb, 20000), outB);
+}
