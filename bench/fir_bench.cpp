@@ -36,7 +36,7 @@ std::vector<float> RandomTaps(int n, unsigned seed) {
 // Builds the stage with two filters of nTaps random taps (identity for 1).
 struct BenchStage {
     CFirFilter f1, f2;
-    BenchStage(int nTaps, int nFeedback) {
+    BenchStage(int nTaps, int nFeedback, int nThreshold = kDefaultFirPartitionThreshold) {
         const std::vector<float> t1 = RandomTaps(nTaps, 1), t2 = RandomTaps(nTaps, 2);
         if (nTaps > 1) {
             f1.SetTaps(t1.data(), nTaps);
@@ -48,6 +48,7 @@ struct BenchStage {
         s.pFilter2 = &f2;
         s.nFirFeedback = nFeedback;
         s.nFirDelay = 1;
+        s.nPartitionThreshold = nThreshold;
         BuildFirStage(s, g_stage);
     }
     ~BenchStage() { ReleaseFirStage(g_stage); }
@@ -57,9 +58,9 @@ struct BenchStage {
 // default threshold).
 void BM_FirStagePerSample(benchmark::State& state) {
     const int nTaps = static_cast<int>(state.range(0));
-    SetFirPartitionThreshold(state.range(2) != 0 ? kDefaultFirPartitionThreshold : 1 << 30);
     state.SetLabel(state.range(2) != 0 ? "partitioned" : "direct form");
-    BenchStage stage(nTaps, static_cast<int>(state.range(1)));
+    BenchStage stage(nTaps, static_cast<int>(state.range(1)),
+                     state.range(2) != 0 ? kDefaultFirPartitionThreshold : 1 << 30);
     int nPos = 0;
     double x = 0.0;
     std::uint32_t noise = 1;
@@ -69,7 +70,6 @@ void BM_FirStagePerSample(benchmark::State& state) {
         benchmark::DoNotOptimize(ProcessFirStage(g_stage, x, nPos));
     }
     SetRealTimeCounter(state);
-    SetFirPartitionThreshold(kDefaultFirPartitionThreshold);
 }
 
 // Single calls over ten seconds of samples through two 44100-tap filters with feedback: what one

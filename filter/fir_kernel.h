@@ -12,17 +12,16 @@ struct NSPFirState : DirectFirState {
     CPartitionedConvolver* pLong;
 };
 
-// Filters with more taps than this use the partitioned convolver. Settable so tests and
-// benchmarks can compare the two forms on the same taps; set it only while no filter state is
-// being initialised.
+// Filters with more taps than this use the partitioned convolver. Each filter takes its own
+// threshold, so tests and benchmarks can compare the two forms on the same taps without touching
+// any other filter of the process.
 constexpr int kDefaultFirPartitionThreshold = 2048;
-void SetFirPartitionThreshold(int nTaps);
-int GetFirPartitionThreshold();
 
 // Makes the state ready to filter with these nTapsLen taps; the history starts all zero.
 // pDlyVals must be null (no initial history). Returns false when memory can't be obtained, and
 // the state then owns nothing.
-bool nspsFirInit(const float* pTaps, int nTapsLen, const float* pDlyVals, NSPFirState* pState);
+bool nspsFirInit(const float* pTaps, int nTapsLen, const float* pDlyVals, NSPFirState* pState,
+                 int nPartitionThreshold = kDefaultFirPartitionThreshold);
 
 // Appends one input sample and returns the filter's output for it. No allocation, no lock.
 float nspsFir(NSPFirState* pState, float fSample);

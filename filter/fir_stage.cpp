@@ -33,8 +33,9 @@ CFirFilter* NewStageFilter(const CFirFilter* pSettings) {
     return pFilter;
 }
 
-bool InitKernel(CFirFilter& filter) {
-    if (!nspsFirInit(filter.m_pTaps, filter.m_nTaps, nullptr, &filter.m_state)) return false;
+bool InitKernel(CFirFilter& filter, int nPartitionThreshold) {
+    if (!nspsFirInit(filter.m_pTaps, filter.m_nTaps, nullptr, &filter.m_state, nPartitionThreshold))
+        return false;
     filter.m_bInitialized = true;
     return true;
 }
@@ -63,13 +64,13 @@ BOOL BuildFirStage(const FirStageSettings& settings, FirStageState& ps) {
     } else {
         SetStageGain(*pFilter1, static_cast<float>(settings.nFirInputVolume / 100.0) / pFilter1->m_fSumAbs);
     }
-    if (!InitKernel(*pFilter1)) return FALSE;
+    if (!InitKernel(*pFilter1, settings.nPartitionThreshold)) return FALSE;
 
     CFirFilter* pFilter2 = NewStageFilter(settings.pFilter2);
     ps.pFirStage2 = pFilter2;
     if (pFilter2 == nullptr) return FALSE;
     SetStageGain(*pFilter2, static_cast<float>(settings.nFirFilter2Volume / 100.0) / pFilter2->m_fSumAbs);
-    if (!InitKernel(*pFilter2)) return FALSE;
+    if (!InitKernel(*pFilter2, settings.nPartitionThreshold)) return FALSE;
     return TRUE;
 }
 

@@ -3,6 +3,7 @@
 // audio thread once per output sample, released when the session ends.
 #pragma once
 
+#include "filter/fir_kernel.h"
 #include "platform/win_types.h"
 
 class CFirFilter;
@@ -12,10 +13,11 @@ struct FirStageSettings {
     int nCheckFir = 0;  // state of check box 1021; the stage exists only when it is 1
     const CFirFilter* pFilter1 = nullptr;
     const CFirFilter* pFilter2 = nullptr;
-    int nFirInputVolume = 100;    // percent
-    int nFirFilter2Volume = 100;  // percent
-    int nFirDelay = 1;            // samples
-    int nFirFeedback = 0;         // percent; 0 switches the delay loop off
+    int nFirInputVolume = 100;                                // percent
+    int nFirFilter2Volume = 100;                              // percent
+    int nFirDelay = 1;                                        // samples
+    int nFirFeedback = 0;                                     // percent; 0 switches the delay loop off
+    int nPartitionThreshold = kDefaultFirPartitionThreshold;  // taps above which FFT partitions run
 };
 
 // The stage of one session: the two stage filters, the delay line when the loop is on, and the

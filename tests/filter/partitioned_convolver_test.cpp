@@ -113,13 +113,12 @@ TEST(PartitionedConvolver, StageWithFeedbackFollowsTheDirectForm) {
 
     std::vector<double> out[2];
     for (int pass = 0; pass < 2; ++pass) {
-        SetFirPartitionThreshold(pass == 0 ? 1 << 30 : kDefaultFirPartitionThreshold);
+        s.nPartitionThreshold = pass == 0 ? 1 << 30 : kDefaultFirPartitionThreshold;
         ASSERT_TRUE(BuildFirStage(s, g_stage));
         int nPos = 0;
         for (float v : x) out[pass].push_back(ProcessFirStage(g_stage, v, nPos));
         ReleaseFirStage(g_stage);
     }
-    SetFirPartitionThreshold(kDefaultFirPartitionThreshold);
     double worst = 0;
     for (std::size_t n = 0; n < x.size(); ++n) {
         // The stage's outputs are on the 16-bit scale: within a tenth of its smallest step.
