@@ -44,12 +44,15 @@ bool FailSilently() {
 }  // namespace
 
 void JoinAudioThread() {
+    if (PerformanceState.nActiveThreads.load(kAcquire) == 0) WaitForAudioThread();
+}
+
+void WaitForAudioThread() {
     PERFORMANCESTATE& ps = PerformanceState;
-    if (ps.hAudioThread.joinable() && ps.nActiveThreads.load(kAcquire) == 0) {
-        ps.hAudioThread.join();
-        // The device's account of the session (underruns), for the terminal and the log.
-        if (const std::string strReport = TakeWaveOutReport(); !strReport.empty()) LogLine(strReport);
-    }
+    if (!ps.hAudioThread.joinable()) return;
+    ps.hAudioThread.join();
+    // The device's account of the session (underruns), for the terminal and the log.
+    if (const std::string strReport = TakeWaveOutReport(); !strReport.empty()) LogLine(strReport);
 }
 
 bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath) {

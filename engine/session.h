@@ -52,3 +52,5 @@ void StopSession();
 
 // Joins an audio thread that has ended (before the next session and at program exit).
 void JoinAudioThread();
+// Waits for a session that ends by itself (the render tool's) and joins its thread.
+void WaitForAudioThread();

@@ -2,8 +2,6 @@
 #include "tools/render_session.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "engine/audio_thread.h"
 #include "engine/performance_state.h"
@@ -85,13 +83,8 @@ bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow
     SetImmediateWaveDevice(OnBlock);
     SetAudioSampleHook(OnSample);
     const bool bStarted = StartSession(settings, askRecordPath);
-    if (bStarted) {
-        // The session ends itself once the script's last sample is rendered.
-        while (PerformanceState.nActiveThreads.load(std::memory_order_acquire) != 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        JoinAudioThread();
-    }
+    // The session ends itself once the script's last sample is rendered.
+    if (bStarted) WaitForAudioThread();
     SetAudioSampleHook(nullptr);
     SetImmediateWaveDevice(nullptr);
     return bStarted;
