@@ -55,14 +55,11 @@ void WaitForAudioThread() {
     if (const std::string strReport = TakeWaveOutReport(); !strReport.empty()) LogLine(strReport);
 }
 
-bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath) {
-    PERFORMANCESTATE& ps = PerformanceState;
-    if (ps.nActiveThreads.load(kAcquire) != 0) {
-        AfxMessageBox(IDS_ERR_WAVE_OUT);
-        return false;
-    }
-    JoinAudioThread();
+namespace {
 
+// The session's fields of the shared record, before anything is obtained.
+void ResetSessionRecord(const SessionSettings& settings) {
+    PERFORMANCESTATE& ps = PerformanceState;
     ps.bRunning.store(1, kRelease);
     ps.pQuantiseTuning = settings.pQuantise;
     ps.dQuantiseStrength = settings.dQuantiseStrength;
@@ -77,18 +74,14 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
     ps.pSamples = nullptr;
     ps.pAccompReader = nullptr;
     ps.pRecordWriter = nullptr;
+}
 
-    if (const UINT nMessage =
-            DeriveParameters(settings.texts, settings.nCheckDetune, settings.dwOverCycleData);
-        nMessage != 0) {
-        return Fail(nMessage);
-    }
-
-    if (!BuildFirStage(settings.fir, ps)) return Fail(IDS_ERR_OUT_OF_MEMORY);
-
+// The accompaniment reader and the recording writer, as the settings ask; the cache text is
+// checked first, as the two share its amount.
+bool OpenStreams(const SessionSettings& settings, const RecordPathQuery& askRecordPath) {
+    PERFORMANCESTATE& ps = PerformanceState;
     const auto nCache = static_cast<unsigned>(AtoiSaturating(settings.strCache));
     if (nCache < 64 || nCache > 16384) return Fail(IDS_ERR_CACHE);
-    // The two streams share the set amount.
     const bool bBoth = settings.nCheckAccomp == 1 && settings.nCheckRecord == 1;
     const DWORD dwCacheBytes = nCache * (bBoth ? 512u : 1024u);
 
@@ -112,7 +105,12 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
         if (!ps.pRecordWriter->OpenWrite(strPath, dwCacheBytes, nFormat)) return FailSilently();
         ps.bRecordAccomp = settings.bRecordAccomp ? 1 : 0;
     }
+    return true;
+}
 
+// The sound device and the ring of output blocks.
+bool OpenDevice() {
+    PERFORMANCESTATE& ps = PerformanceState;
     SetWaveOutRingHint(static_cast<unsigned>(ps.nBlockBytes / 2), kBlockCount);
     ps.wfxOut = WAVEFORMATEX{WAVE_FORMAT_PCM, 1, kSampleRate, 2 * kSampleRate, 2, 16, 0};
     if (waveOutOpen(&ps.hWaveOut, WAVE_MAPPER, &ps.wfxOut, reinterpret_cast<DWORD_PTR>(&WaveOutDoneProc), 0,
@@ -120,11 +118,14 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
         ps.hWaveOut = nullptr;
         return Fail(IDS_ERR_WAVE_OUT);
     }
-
     ps.nBlockSamples = static_cast<int>(ps.nBlockBytes / 2);
     ps.pSamples = new (std::nothrow) std::int16_t[kBlockCount * static_cast<std::size_t>(ps.nBlockSamples)];
     if (ps.pSamples == nullptr) return Fail(IDS_ERR_OUT_OF_MEMORY);
+    return true;
+}
 
+bool StartAudioThread() {
+    PERFORMANCESTATE& ps = PerformanceState;
     // The thread counts as live from before its creation, so a board closed before it first
     // runs still waits for it.
     ps.nActiveThreads.store(1, kRelease);
@@ -136,6 +137,25 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
     }
     ps.dwAudioThreadId = ps.hAudioThread.get_id();
     return true;
+}
+
+}  // namespace
+
+bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath) {
+    PERFORMANCESTATE& ps = PerformanceState;
+    if (ps.nActiveThreads.load(kAcquire) != 0) {
+        AfxMessageBox(IDS_ERR_WAVE_OUT);
+        return false;
+    }
+    JoinAudioThread();
+    ResetSessionRecord(settings);
+    if (const UINT nMessage =
+            DeriveParameters(settings.texts, settings.nCheckDetune, settings.dwOverCycleData);
+        nMessage != 0) {
+        return Fail(nMessage);
+    }
+    if (!BuildFirStage(settings.fir, ps)) return Fail(IDS_ERR_OUT_OF_MEMORY);
+    return OpenStreams(settings, askRecordPath) && OpenDevice() && StartAudioThread();
 }
 
 void StopSession() {
