@@ -1,7 +1,7 @@
 // The MIDI the render tool writes, heard through a real General MIDI synthesizer: helpers for
 // receiver_test.sh.
 //
-//   receiver_check program IN.mid OUT.mid N     insert a program change (channel 1) at tick 0
+//   receiver_check program IN.mid OUT.mid N     insert a program change on every channel at tick 0
 //   receiver_check compare PROGRAM.wav SYNTH.wav [--swell]
 //
 // compare tracks the pitch (YIN, 46 ms frames every 10 ms) and the level of both recordings.
@@ -85,10 +85,13 @@ int Program(const char* in, const char* out, int nProgram) {
     std::string smf((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     // Format 0, one track: the track's length at 18, its events from 22.
     if (smf.size() < 22 || smf.compare(0, 4, "MThd") != 0 || smf.compare(14, 4, "MTrk") != 0) return 2;
-    smf.insert(22, std::string{'\0', '\xC0', static_cast<char>(nProgram)});
+    std::string changes;
+    for (int c = 0; c < 16; ++c)
+        changes += std::string{'\0', static_cast<char>(0xC0 | c), static_cast<char>(nProgram)};
+    smf.insert(22, changes);
     std::uint32_t n = 0;
     for (int i = 18; i < 22; ++i) n = (n << 8) | static_cast<unsigned char>(smf[i]);
-    n += 3;
+    n += static_cast<std::uint32_t>(changes.size());
     for (int i = 21; i >= 18; --i, n >>= 8) smf[i] = static_cast<char>(n & 0xFF);
     std::ofstream(out, std::ios::binary) << smf;
     return 0;
