@@ -138,3 +138,14 @@ play_three_positions() { # X1 X2 X3
     xdotool mousemove $((X + $3)) $((Y + HEIGHT - 1))
     sleep 0.6
 }
+
+# A render of a take against what was played: more than 20000 samples were played, the render
+# covers them all, and its samples equal the played ones (the headers aside).
+same_as_played() { # PLAYED.wav RENDERED.wav LABEL
+    local played rendered
+    played=$(($(stat -c %s "$1") - 44))
+    rendered=$(($(stat -c %s "$2") - 44))
+    [ "$played" -gt 40000 ] && [ "$played" -le "$rendered" ] || { echo "FAIL: $3: played $played bytes, rendered $rendered"; exit 1; }
+    cmp -n "$played" <(tail -c +45 "$1") <(tail -c +45 "$2") || { echo "FAIL: $3: the take's render differs from what was played"; exit 1; }
+    echo "$3: the take renders the $((played / 2)) samples played exactly (render: $((rendered / 2)))"
+}

@@ -57,13 +57,7 @@ echo "MIDI: $(grep -c . "$work/midi.txt") events"
 [ -s "$take" ] && [ -s "${take%.csv}.aly" ] || { echo "FAIL: no take beside $take"; ls -la "$work"; exit 1; }
 overcycle=$(grep -o -- '--overcycle [0-9]*' "$take" | head -1 | cut -d' ' -f2)
 "$render" --tone "${take%.csv}.aly" --overcycle "$overcycle" --buffer 400 "$take" "$work/rendered.wav"
-cmp -n 44 "$work/rendered.wav" "$work/capture.wav" >/dev/null 2>&1 || true
-played=$(( $(stat -c %s "$work/capture.wav") - 44 ))
-rendered=$(( $(stat -c %s "$work/rendered.wav") - 44 ))
-[ "$played" -gt 40000 ] && [ "$played" -le "$rendered" ] || { echo "FAIL: played $played bytes, rendered $rendered"; exit 1; }
-cmp -n "$played" <(tail -c +45 "$work/capture.wav") <(tail -c +45 "$work/rendered.wav") ||
-    { echo "FAIL: the take's render differs from the capture"; exit 1; }
-echo "the take renders the captured $((played / 2)) samples exactly (render: $((rendered / 2)))"
+same_as_played "$work/capture.wav" "$work/rendered.wav" "MIDI take"
 
 # A takes folder that cannot be made (a file stands where it would go): the play goes on, and
 # the player is told once why there is no take.

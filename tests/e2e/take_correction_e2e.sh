@@ -55,13 +55,7 @@ check() { # NAME CORRECTION-ROWS
     # From another folder, with the render tool's path and an output of our own.
     cmd=${cmd/#aerolyre-render/$render}
     (cd / && eval "${cmd% OUT.wav} $work/$1.rendered.wav")
-    local played rendered
-    played=$(($(stat -c %s "$work/$1.played.wav") - 44))
-    rendered=$(($(stat -c %s "$work/$1.rendered.wav") - 44))
-    [ "$played" -gt 40000 ] && [ "$played" -le "$rendered" ] || { echo "FAIL: $1: played $played bytes, rendered $rendered"; exit 1; }
-    cmp -n "$played" <(tail -c +45 "$work/$1.played.wav") <(tail -c +45 "$work/$1.rendered.wav") ||
-        { echo "FAIL: $1: the take's render differs from what was played"; exit 1; }
-    echo "$1: the take's command renders the $((played / 2)) samples played exactly"
+    same_as_played "$work/$1.played.wav" "$work/$1.rendered.wav" "$1"
 }
 
 play on 1 no
