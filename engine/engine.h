@@ -20,6 +20,7 @@ class CTuning;
 // What an engine plays with; fixed from Prepare to the end of play.
 struct EngineSettings {
     DerivedParameters params;
+    double dRate = 44100.0;            // output samples per second
     const CTuning* pTuning = nullptr;  // guides' and correction's tuning; null: no correction
     bool bCorrectionOn = true;         // whether the correction acts from the start
     double dStrength = 1.0;            // of the correction, 0 .. 1
@@ -86,5 +87,6 @@ private:
 };
 
 // The voice's parameters and the pitch mapping for derived parameters.
-VoiceParams VoiceParamsFor(const DerivedParameters& p, const CTuning* pTuning, double dStrength);
-PitchMapping PitchMappingFor(const DerivedParameters& p);
+VoiceParams VoiceParamsFor(const DerivedParameters& p, const CTuning* pTuning, double dStrength,
+                           double dRate = 44100.0);
+PitchMapping PitchMappingFor(const DerivedParameters& p, double dRate = 44100.0);

@@ -5,6 +5,4 @@
 
 PERFORMANCESTATE PerformanceState;
 
-void InitPerformanceState() {
-    PerformanceState.dTwoPi = kVoiceTwoPi;
-}
+void InitPerformanceState() { PerformanceState.dTwoPi = kVoiceTwoPi; }

@@ -8,9 +8,10 @@
 #include "engine/performance_state.h"
 
 struct PitchMapping {
-    double dScale = 1.0;   // pitch value per unit of x
-    double dOffset = 0.0;  // pitch value at x = 0
-    double dLog2Hz = 0.0;  // added to a pitch value gives log2 Hz
+    double dScale = 1.0;     // pitch value per unit of x
+    double dOffset = 0.0;    // pitch value at x = 0
+    double dLog2Hz = 0.0;    // added to a pitch value gives log2 Hz
+    double dStepLog2 = 0.0;  // log2 of the rate over 44100: a phase step's frequency grows with it
 
     // From the parameters the last derivation left in PerformanceState.
     static PitchMapping FromState(const PERFORMANCESTATE& ps) {
@@ -24,5 +25,5 @@ struct PitchMapping {
     double Log2HzAt(double x) const { return x * dScale + dOffset + dLog2Hz; }
     double XForLog2Hz(double dLog2) const { return (dLog2 - dLog2Hz - dOffset) / dScale; }
     // The frequency a phase step per synthesis step (the voice's dPhaseInc) sounds at.
-    double Log2HzOfStep(double dInc) const { return std::log2(dInc / 0.0002) + dLog2Hz; }
+    double Log2HzOfStep(double dInc) const { return std::log2(dInc / 0.0002) + dLog2Hz + dStepLog2; }
 };

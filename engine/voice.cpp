@@ -49,15 +49,17 @@ void CVoice::Start(const VoiceParams& ps) {
     // Following rates are per synthesis step, so they are scaled down by the over-cycle and the
     // glide takes the same time at every over-cycle.
     dStep = 1.0 / ps.nOverCycle;
-    dIncCoef = dStep * 0.002;
-    dAmpCoef = dStep * 0.001;
-    dDetuneInc = ps.dDetune * dStep * 0.0004;
+    // Exactly 1 at 44100, so the coefficients there are the ones written.
+    m_dRateScale = kSampleRate / ps.dRate;
+    dIncCoef = dStep * 0.002 * m_dRateScale;
+    dAmpCoef = dStep * 0.001 * m_dRateScale;
+    dDetuneInc = ps.dDetune * dStep * 0.0004 * m_dRateScale;
     dPitchScale = ps.dPitchRange * 1.05;
     dPitchOffset = ps.dBaseOctave - ps.dPitchRange * 0.5;
     dModIndex = ps.dModStrength * 0.025;
 
     m_bQuantise = ps.pQuantiseTuning != nullptr;
-    if (m_bQuantise) m_quantiser.Init(ps.pQuantiseTuning, ps.dLog2Hz, kSampleRate, ps.dQuantiseStrength);
+    if (m_bQuantise) m_quantiser.Init(ps.pQuantiseTuning, ps.dLog2Hz, ps.dRate, ps.dQuantiseStrength);
 }
 
 double CVoice::NextSample(const VoiceInput& in) {
@@ -74,7 +76,8 @@ double CVoice::NextSample(const VoiceInput& in) {
         const double dCorrected = m_quantiser.Process(dPitch);
         if (in.bQuantiseOn) dPitch = dCorrected;
     }
-    const double dTargetInc = std::pow(2.0, dPitch) * dRightClickFactor * dLeftClickFactor * 0.0002;
+    const double dTargetInc =
+        std::pow(2.0, dPitch) * dRightClickFactor * dLeftClickFactor * 0.0002 * m_dRateScale;
     m_dTargetInc = dTargetInc;
 
     // Loudness target: the lower half of the board falls twice as fast, silent from 0.65 down.

@@ -36,6 +36,9 @@ struct VoiceParams {
     const CTuning* pQuantiseTuning = nullptr;  // null: no correction
     double dLog2Hz = 0.0;                      // log2 Hz of pitch value 0, for the correction
     double dQuantiseStrength = 1.0;
+    // Output samples per second: at any rate the voice keeps its pitch in Hz and its glide times
+    // in seconds (its coefficients were made for 44100).
+    double dRate = 44100.0;
 
     // The derived parameters as the play command left them.
     static VoiceParams FromState(const PERFORMANCESTATE& ps);
@@ -78,6 +81,7 @@ private:
     double dPitchScale = 0.0;
     double dPitchOffset = 0.0;
     double dModIndex = 0.0;
+    double m_dRateScale = 1.0;  // 44100 over the rate
 
     // Session parameters; they do not change while it plays.
     double m_dModRatio = 0.0;

@@ -11,6 +11,7 @@
 #include "engine/tuning.h"
 #include "filter/fir_filter.h"
 #include "platform/sample_scale.h"
+#include "tests/support/pitch.h"
 #include "tests/support/session_support.h"
 
 namespace {
@@ -126,4 +127,43 @@ TEST(Engine, OwnFilterStageAndTwoEnginesInOneProcess) {
     CEngine alone;
     alone.Prepare(SettingsFor(plain, nullptr));
     EXPECT_EQ(EngineRender(alone, eb, 20000), outB);
+}
+
+TEST(Engine, PitchAndGlideTimesHoldAtEveryRate) {
+    // A held note, then a jump of an octave and a fifth: the same frequency and the same glide in
+    // seconds at 44100, 48000 and 96000 samples a second.
+    SessionSettings s = StartupSession();
+    const std::vector<GestureRow> rows = {{0, 0.35, 0.1, false, false}};
+    double dHz44 = 0, dGlide44 = 0;
+    for (double dRate : {44100.0, 48000.0, 96000.0}) {
+        EngineSettings e = SettingsFor(s, nullptr);
+        e.dRate = dRate;
+        CEngine engine;
+        engine.Prepare(e);
+        const auto n = static_cast<int>(dRate);  // one second held
+        std::vector<double> out(n);
+        std::vector<EngineEvent> ev = Events(rows);
+        engine.Render(out.data(), n, ev.data(), static_cast<int>(ev.size()));
+        const double dHz = MeasureHz(out, n / 2, out.size(), dRate);
+        // The jump: the time until the voice is within a semitone of the new pitch.
+        EngineEvent jump;
+        jump.dX = 0.6, jump.dY = 0.1;
+        const double dTarget = engine.Mapping().Log2HzAt(0.6);
+        double dGlide = 0;
+        for (int i = 0; i < n; ++i) {
+            double v;
+            engine.Render(&v, 1, &jump, i == 0 ? 1 : 0);
+            if (dGlide == 0 &&
+                std::fabs(engine.Mapping().Log2HzOfStep(engine.Voice().PhaseInc()) - dTarget) < 1.0 / 12) {
+                dGlide = i / dRate;
+            }
+        }
+        SCOPED_TRACE(testing::Message() << dRate << " Hz: " << dHz << " Hz held, glide " << dGlide << " s");
+        if (dRate == 44100.0) {
+            dHz44 = dHz, dGlide44 = dGlide;
+            EXPECT_GT(dGlide, 0.005);
+        }
+        EXPECT_LT(std::fabs(1200 * std::log2(dHz / dHz44)), 1.0);
+        EXPECT_NEAR(dGlide, dGlide44, 0.0005);
+    }
 }
