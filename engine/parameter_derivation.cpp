@@ -48,19 +48,19 @@ Derivation Derive(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOve
 
     n = AtoiSaturating(texts.strLeftShift);
     if (n < -12 || n > 12) return fail(IDS_ERR_LEFT_SHIFT);
-    ps.dLeftShiftRatio = std::pow(2.0, n / 12.0);
+    ps.dLeftShiftRatio = ShiftRatioFor(n);
 
     n = AtoiSaturating(texts.strRightShift);
     if (n < -12 || n > 12) return fail(IDS_ERR_RIGHT_SHIFT);
-    ps.dRightShiftRatio = std::pow(2.0, n / 12.0);
+    ps.dRightShiftRatio = ShiftRatioFor(n);
 
     n = AtoiSaturating(texts.strDistortion);
     if (n < 0 || n > 1000) return fail(IDS_ERR_DISTORTION);
-    ps.dNegativeGain = (n - 500) / -500.0;
+    ps.dNegativeGain = NegativeGainFor(n);
 
     n = AtoiSaturating(texts.strFeedback);
     if (n < 0 || n > 1000) return fail(IDS_ERR_FEEDBACK);
-    ps.dModFeedback = n * 0.0009;
+    ps.dModFeedback = ModFeedbackFor(n);
 
     const int r = AtoiSaturating(texts.strRangeAdjust);
     if (r < -24 || r > 12) return fail(IDS_ERR_RANGE_ADJUST);
@@ -71,9 +71,7 @@ Derivation Derive(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOve
 
     ps.dDetune = nDetuneCheck == 1 ? 1.0 : 0.0;
 
-    // The over-cycle's octaves come off the base because the voice takes nOverCycle steps per
-    // output sample: the sounding pitch stays the same at every over-cycle.
-    ps.dBaseOctave = r / 12.0 + (9 - ps.nOverCycleLog2);
+    ps.dBaseOctave = BaseOctaveFor(r, ps.nOverCycleLog2);
     return d;
 }
 

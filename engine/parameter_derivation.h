@@ -2,6 +2,7 @@
 // each setting text on the way: as a value, and into the parameter fields of PerformanceState.
 #pragma once
 
+#include <cmath>
 #include <string>
 
 #include "platform/win_types.h"
@@ -24,6 +25,16 @@ ParameterTexts StartupParameterTexts();
 
 // Over-cycle list item data: 100 * log2(n) + n for the items x1, x2, x4, x8 and x16.
 constexpr DWORD_PTR kOverCycleItemData[] = {1, 102, 204, 308, 416};
+
+// The formulas of the derivation, from the settings' whole numbers (checked by the caller).
+inline double ShiftRatioFor(int nSemitones) { return std::pow(2.0, nSemitones / 12.0); }
+inline double NegativeGainFor(int nDistortion) { return (nDistortion - 500) / -500.0; }
+inline double ModFeedbackFor(int nFeedback) { return nFeedback * 0.0009; }
+// The over-cycle's octaves come off the base because the voice takes nOverCycle steps per output
+// sample: the sounding pitch stays the same at every over-cycle.
+inline double BaseOctaveFor(int nRangeAdjust, int nOverCycleLog2) {
+    return nRangeAdjust / 12.0 + (9 - nOverCycleLog2);
+}
 
 // The derived parameters, named as in PerformanceState.
 struct DerivedParameters {

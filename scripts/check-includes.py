@@ -18,7 +18,7 @@ LAYERS = [
     ["filter"],
     ["files"],
     ["engine"],
-    ["board", "options", "tools"],
+    ["board", "options", "tools", "plugin"],
     ["app"],
 ]
 CODE_DIRS = [d for row in LAYERS for d in row]

@@ -25,6 +25,10 @@ expected=(
     share/doc/aerolyre/examples/ir/room.wav share/doc/aerolyre/examples/ir/soften.wav
     share/doc/aerolyre/examples/gestures/scale.csv share/doc/aerolyre/examples/gestures/glide-vibrato.csv
 )
+# The LV2 bundle, where hosts look for it, when the build has it.
+if [ -d "$build/lv2/aerolyre.lv2" ]; then
+    expected+=(lib/lv2/aerolyre.lv2/aerolyre.so lib/lv2/aerolyre.lv2/manifest.ttl lib/lv2/aerolyre.lv2/aerolyre.ttl)
+fi
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
