@@ -4,23 +4,58 @@
 //
 //   lv2_host URI RATE SECONDS OUT.wav [symbol=value ...]
 //     runs one instance
+// Every run() is watched by an allocation guard (this program's operator new, which the plugin's
+// calls reach too): an allocation inside one fails the run. Halfway through, the mod_depth port
+// changes, so run() also restarts the voice once.
+//
 //   lv2_host URI RATE SECONDS OUT.wav --pair [symbol=value ...]
 //     also runs a second instance with other settings, block for block between the first's
 //     blocks, and fails (exit 1) unless the first's output equals a run of its own
 #include <lilv/lilv.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace {
 
+std::atomic<bool> g_bInRun{false};
+std::atomic<int> g_nAllocationsInRun{0};
+
+}  // namespace
+
+void* operator new(std::size_t n) {
+    if (g_bInRun.load(std::memory_order_relaxed)) g_nAllocationsInRun.fetch_add(1);
+    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) { return operator new(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    if (g_bInRun.load(std::memory_order_relaxed)) g_nAllocationsInRun.fetch_add(1);
+    return std::malloc(n == 0 ? 1 : n);
+}
+void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
 constexpr std::uint32_t kBlock = 64;
+
+void RunGuarded(LilvInstance* pInstance) {
+    g_bInRun.store(true);
+    lilv_instance_run(pInstance, kBlock);
+    g_bInRun.store(false);
+}
 
 struct Instance {
     LilvInstance* pInstance = nullptr;
@@ -131,10 +166,12 @@ int main(int argc, char** argv) {
     }
     std::vector<std::int16_t> out, outB;
     for (std::uint32_t n = 0; n < nFrames; n += kBlock) {
-        lilv_instance_run(a.pInstance, kBlock);
+        RunGuarded(a.pInstance);
         Append(a, out);
         if (bPair) {
-            lilv_instance_run(b.pInstance, kBlock);
+            // The second instance's tone changes halfway: a restart inside run().
+            if (n == nFrames / kBlock / 2 * kBlock) b.controls[7] += 100;
+            RunGuarded(b.pInstance);
             Append(b, outB);
         }
     }
@@ -158,6 +195,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "lv2_host: an instance run beside another differs from one run alone\n");
             nExit = 1;
         }
+    }
+    if (g_nAllocationsInRun.load() != 0) {
+        std::fprintf(stderr, "lv2_host: %d allocations inside run()\n", g_nAllocationsInRun.load());
+        nExit = 1;
     }
     lilv_node_free(uri);
     lilv_world_free(world);
