@@ -37,6 +37,7 @@ PitchMapping PitchMappingFor(const DerivedParameters& p, double dRate) {
 
 void CEngine::Prepare(const EngineSettings& s, FirStageState* pStage) {
     m_mapping = PitchMappingFor(s.params, s.dRate);
+    m_player.Init(m_mapping);
     m_voice.Start(VoiceParamsFor(s.params, s.pTuning, s.dStrength, s.dRate));
     m_bMidi = s.pMidiOut != nullptr;
     if (m_bMidi) {
@@ -86,6 +87,10 @@ void CEngine::Render(double* pOut, int nFrames, const EngineEvent* pEvents, int 
             const EngineEvent& ev = pEvents[e];
             if (ev.kind == EngineEvent::Kind::Correction) {
                 m_in.bQuantiseOn = ev.bCorrection;
+            } else if (ev.kind == EngineEvent::Kind::Midi) {
+                m_player.Receive(ev.midi, ev.nMidiSize);
+                m_in.dPointerX = m_player.X();
+                m_in.dPointerY = m_player.Y();
             } else {
                 m_in.dPointerX = ev.dX;
                 m_in.dPointerY = ev.dY;

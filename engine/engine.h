@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "engine/midi_encoder.h"
+#include "engine/midi_player.h"
 #include "engine/parameter_derivation.h"
 #include "engine/pitch_mapping.h"
 #include "engine/voice.h"
@@ -31,9 +32,10 @@ struct EngineSettings {
     bool bMidiRateLimit = true;
 };
 
-// A change at a sample of a block: the pointer and buttons, or the correction switched.
+// A change at a sample of a block: the pointer and buttons, the correction switched, or a MIDI
+// message (which moves the pointer to what MIDI plays; the buttons stay as they are).
 struct EngineEvent {
-    enum class Kind : std::uint8_t { Pointer, Correction };
+    enum class Kind : std::uint8_t { Pointer, Correction, Midi };
     std::uint32_t nOffset = 0;  // sample within the block
     Kind kind = Kind::Pointer;
     double dX = 0.0;
@@ -41,6 +43,8 @@ struct EngineEvent {
     bool bLeft = false;
     bool bRight = false;
     bool bCorrection = false;
+    std::uint8_t nMidiSize = 0;
+    std::uint8_t midi[3] = {};
 };
 
 class CEngine {
@@ -75,6 +79,7 @@ private:
 
     CVoice m_voice;
     CMidiEncoder m_midi;
+    CMidiPlayer m_player;  // MIDI in
     bool m_bMidi = false;
     PitchMapping m_mapping;
     FirStageState* m_pStage = nullptr;

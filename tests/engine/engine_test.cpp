@@ -167,3 +167,69 @@ TEST(Engine, PitchAndGlideTimesHoldAtEveryRate) {
         EXPECT_NEAR(dGlide, dGlide44, 0.0005);
     }
 }
+
+namespace {
+
+EngineEvent Midi(std::uint32_t nOffset, int a, int b, int c = -1) {
+    EngineEvent e;
+    e.nOffset = nOffset;
+    e.kind = EngineEvent::Kind::Midi;
+    e.nMidiSize = static_cast<std::uint8_t>(c < 0 ? 2 : 3);
+    e.midi[0] = static_cast<std::uint8_t>(a), e.midi[1] = static_cast<std::uint8_t>(b);
+    e.midi[2] = static_cast<std::uint8_t>(c < 0 ? 0 : c);
+    return e;
+}
+
+// Plays the events, one per call, each followed by half a second; returns, after each, the
+// sounding pitch (semitones above MIDI note 0) and the loudness target.
+std::vector<std::pair<double, double>> PlayMidi(const std::vector<std::vector<EngineEvent>>& steps) {
+    SessionSettings s = StartupSession();
+    CEngine engine;
+    engine.Prepare(SettingsFor(s, nullptr));
+    std::vector<std::pair<double, double>> heard;
+    std::vector<double> out(22050);
+    for (const std::vector<EngineEvent>& step : steps) {
+        engine.Render(out.data(), 22050, step.data(), static_cast<int>(step.size()));
+        const double dLog2 = engine.Mapping().Log2HzOfStep(engine.Voice().PhaseInc());
+        heard.emplace_back(69 + 12 * (dLog2 - std::log2(440.0)), engine.Voice().TargetAmp());
+    }
+    return heard;
+}
+
+}  // namespace
+
+TEST(Engine, MidiNotesPlayTheVoiceLastNoteFirst) {
+    const auto heard = PlayMidi({
+        {Midi(0, 0x90, 60, 127)},                                              // C4, full velocity
+        {Midi(0, 0x90, 67, 64)},                                               // G4 over it, softer
+        {Midi(0, 0x80, 67, 0)},                                                // back to the C4 still held
+        {Midi(0, 0xE0, 0x7F, 0x7F)},                                           // bend up: ±2 by default
+        {Midi(0, 0xB0, 101, 0), Midi(0, 0xB0, 100, 0), Midi(0, 0xB0, 6, 12)},  // range ±12
+        {Midi(0, 0xB0, 11, 64)},  // expression halves the level twice
+        {Midi(0, 0x90, 60, 0)},   // the last release: silence
+    });
+    ASSERT_EQ(heard.size(), 7u);
+    EXPECT_NEAR(heard[0].first, 60, 0.01);
+    EXPECT_NEAR(heard[0].second, 0.8, 1e-9);
+    EXPECT_NEAR(heard[1].first, 67, 0.01);
+    EXPECT_NEAR(heard[1].second, 0.8 * std::pow(64 / 127.0, 2), 1e-9);
+    EXPECT_NEAR(heard[2].first, 60, 0.01);
+    EXPECT_NEAR(heard[3].first, 62, 0.01);
+    EXPECT_NEAR(heard[4].first, 72, 0.01);
+    EXPECT_NEAR(heard[5].second, 0.8 * std::pow(64 / 127.0, 2), 1e-9);
+    EXPECT_EQ(heard[6].second, 0.0);
+    EXPECT_NEAR(heard[6].first, 72, 0.01) << "a release leaves the pitch where it was";
+}
+
+TEST(Engine, MpeMemberChannelsBendFortyEightAndPressureBeforeTheNoteCounts) {
+    const auto heard = PlayMidi({
+        {Midi(0, 0xB0, 101, 0), Midi(0, 0xB0, 100, 6), Midi(0, 0xB0, 6, 15),  // lower zone
+         Midi(0, 0xD2, 0), Midi(0, 0x92, 60, 127)},                           // pressure 0, then C4
+        {Midi(0, 0xE2, 0x00, 0x60), Midi(0, 0xD2, 127)},                      // +24 semitones, pressed
+        {Midi(0, 0x93, 48, 100), Midi(0, 0x82, 60, 64)},                      // a new note elsewhere
+    });
+    EXPECT_EQ(heard[0].second, 0.0) << "no pressure yet";
+    EXPECT_NEAR(heard[1].first, 84, 0.01);
+    EXPECT_NEAR(heard[1].second, 0.8, 1e-9);
+    EXPECT_NEAR(heard[2].first, 48, 0.01) << "channel 4's note has no bend of channel 3's";
+}
