@@ -83,22 +83,23 @@ double CEngine::NextSample(const VoiceInput& in) noexcept {
 void CEngine::Render(double* pOut, int nFrames, const EngineEvent* pEvents, int nEvents) noexcept {
     int e = 0;
     for (int i = 0; i < nFrames; ++i) {
-        for (; e < nEvents && pEvents[e].nOffset <= static_cast<std::uint32_t>(i); ++e) {
-            const EngineEvent& ev = pEvents[e];
-            if (ev.kind == EngineEvent::Kind::Correction) {
-                m_in.bQuantiseOn = ev.bCorrection;
-            } else if (ev.kind == EngineEvent::Kind::Midi) {
-                m_player.Receive(ev.midi, ev.nMidiSize);
-                m_in.dPointerX = m_player.X();
-                m_in.dPointerY = m_player.Y();
-            } else {
-                m_in.dPointerX = ev.dX;
-                m_in.dPointerY = ev.dY;
-                m_in.dLeftClickFactor = ev.bLeft ? m_dLeftShiftRatio : 1.0;
-                m_in.dRightClickFactor = ev.bRight ? m_dRightShiftRatio : 1.0;
-            }
-        }
+        for (; e < nEvents && pEvents[e].nOffset <= static_cast<std::uint32_t>(i); ++e) Apply(pEvents[e]);
         pOut[i] = NextSample(m_in);
+    }
+}
+
+void CEngine::Apply(const EngineEvent& ev) noexcept {
+    if (ev.kind == EngineEvent::Kind::Correction) {
+        m_in.bQuantiseOn = ev.bCorrection;
+    } else if (ev.kind == EngineEvent::Kind::Midi) {
+        m_player.Receive(ev.midi, ev.nMidiSize);
+        m_in.dPointerX = m_player.X();
+        m_in.dPointerY = m_player.Y();
+    } else {
+        m_in.dPointerX = ev.dX;
+        m_in.dPointerY = ev.dY;
+        m_in.dLeftClickFactor = ev.bLeft ? m_dLeftShiftRatio : 1.0;
+        m_in.dRightClickFactor = ev.bRight ? m_dRightShiftRatio : 1.0;
     }
 }
 

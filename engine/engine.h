@@ -66,6 +66,8 @@ public:
 
     // One output sample for this input, on the 16-bit scale (not clipped).
     double NextSample(const VoiceInput& in) noexcept;
+    // An event, now (before the next sample).
+    void Apply(const EngineEvent& e) noexcept;
     // nFrames samples into pOut, applying each event at its offset (events in offset order).
     void Render(double* pOut, int nFrames, const EngineEvent* pEvents, int nEvents) noexcept;
     // The end of play: MIDI's last messages.

@@ -1,14 +1,21 @@
-// The instrument as an LV2 plugin: the engine driven by a host. The pointer (x, y, the two
-// buttons) and the main dialog's tone settings are control ports a host can automate; the output
-// is the program's own 16-bit samples as floats, at the host's rate.
+// The instrument as an LV2 plugin: the engine driven by a host. MIDI notes play it (one voice,
+// last-note priority); the pointer (x, y, the two buttons) and the main dialog's tone settings
+// are control ports a host can automate, and a move of the pointer's controls takes over from
+// MIDI as the mouse would. The output is the program's own 16-bit samples as floats, at the
+// host's rate.
 //
 // run() allocates nothing, takes no lock and makes no system call: a changed tone setting
 // restarts the voice from the new parameters, which needs neither.
+#include <lv2/atom/atom.h>
+#include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
+#include <lv2/midi/midi.h>
+#include <lv2/urid/urid.h>
 
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "engine/engine.h"
@@ -36,17 +43,21 @@ enum Port : std::uint32_t {
     kRangeAdjust,
     kDetune,
     kOverCycle,
+    kMidiIn,
     kPortCount
 };
 constexpr std::uint32_t kFirstTone = kRange;
+constexpr std::uint32_t kToneEnd = kMidiIn;
 
 class CPlugin {
 public:
-    explicit CPlugin(double dRate) : m_dRate(dRate) {}
+    CPlugin(double dRate, LV2_URID midiEvent) : m_dRate(dRate), m_midiEvent(midiEvent) {}
 
     void Connect(std::uint32_t nPort, void* p) {
         if (nPort == kOut) {
             m_pOut = static_cast<float*>(p);
+        } else if (nPort == kMidiIn) {
+            m_pMidi = static_cast<const LV2_Atom_Sequence*>(p);
         } else if (nPort < kPortCount) {
             m_apControl[nPort] = static_cast<const float*>(p);
         }
@@ -56,15 +67,37 @@ public:
 
     void Run(std::uint32_t nFrames) noexcept {
         if (m_pOut == nullptr) return;
-        if (!m_bStarted || ToneChanged()) Restart();
-        EngineEvent e;
-        e.dX = Clamped(kX, 0.0, 1.0);
-        e.dY = Clamped(kY, 0.0, 1.0);
-        e.bLeft = Value(kLeft) > 0.5f;
-        e.bRight = Value(kRight) > 0.5f;
+        const bool bRestart = !m_bStarted || ToneChanged();
+        if (bRestart) Restart();
+        // The pointer's controls, when they moved (or the voice started over).
+        const std::array<float, 4> pointer = {Value(kX), Value(kY), Value(kLeft), Value(kRight)};
+        if (bRestart || pointer != m_lastPointer) {
+            m_lastPointer = pointer;
+            EngineEvent e;
+            e.dX = Clamped(kX, 0.0, 1.0);
+            e.dY = Clamped(kY, 0.0, 1.0);
+            e.bLeft = pointer[2] > 0.5f;
+            e.bRight = pointer[3] > 0.5f;
+            m_engine.Apply(e);
+        }
+        const LV2_Atom_Event* pNext = nullptr;
+        if (m_pMidi != nullptr) pNext = lv2_atom_sequence_begin(&m_pMidi->body);
         for (std::uint32_t i = 0; i < nFrames; ++i) {
+            // MIDI events up to this frame; an event past the block's end plays at its last frame.
+            while (pNext != nullptr && !lv2_atom_sequence_is_end(&m_pMidi->body, m_pMidi->atom.size, pNext) &&
+                   (pNext->time.frames <= static_cast<std::int64_t>(i) || i + 1 == nFrames)) {
+                if (pNext->body.type == m_midiEvent && pNext->body.size >= 1 && pNext->body.size <= 3) {
+                    EngineEvent e;
+                    e.kind = EngineEvent::Kind::Midi;
+                    e.nMidiSize = static_cast<std::uint8_t>(pNext->body.size);
+                    const auto* pBytes = reinterpret_cast<const std::uint8_t*>(pNext + 1);
+                    for (std::uint32_t k = 0; k < pNext->body.size; ++k) e.midi[k] = pBytes[k];
+                    m_engine.Apply(e);
+                }
+                pNext = lv2_atom_sequence_next(pNext);
+            }
             double v;
-            m_engine.Render(&v, 1, &e, i == 0 ? 1 : 0);
+            m_engine.Render(&v, 1, nullptr, 0);
             // The program's output samples: 16-bit, clipped as its device gets them.
             m_pOut[i] = static_cast<float>(ToInt16Sample(v) / 32768.0);
         }
@@ -83,7 +116,7 @@ private:
     }
 
     bool ToneChanged() const {
-        for (std::uint32_t p = kFirstTone; p < kPortCount; ++p) {
+        for (std::uint32_t p = kFirstTone; p < kToneEnd; ++p) {
             if (Value(p) != m_aTone[p - kFirstTone]) return true;
         }
         return false;
@@ -92,7 +125,7 @@ private:
     // The derivation as the main dialog's texts would give it; every port is clamped to its
     // range first, so it cannot fail.
     void Restart() noexcept {
-        for (std::uint32_t p = kFirstTone; p < kPortCount; ++p) m_aTone[p - kFirstTone] = Value(p);
+        for (std::uint32_t p = kFirstTone; p < kToneEnd; ++p) m_aTone[p - kFirstTone] = Value(p);
         DerivedParameters& d = m_settings.params;
         d.nBlockBytes = 400;
         d.dPitchRange = Whole(kRange, 1, 7);
@@ -113,17 +146,27 @@ private:
     }
 
     double m_dRate;
+    LV2_URID m_midiEvent;
     float* m_pOut = nullptr;
+    const LV2_Atom_Sequence* m_pMidi = nullptr;
     std::array<const float*, kPortCount> m_apControl{};
-    std::array<float, kPortCount - kFirstTone> m_aTone{};
+    std::array<float, kToneEnd - kFirstTone> m_aTone{};
+    std::array<float, 4> m_lastPointer{};
     EngineSettings m_settings;
     CEngine m_engine;
     bool m_bStarted = false;
 };
 
-LV2_Handle Instantiate(const LV2_Descriptor*, double dRate, const char*, const LV2_Feature* const*) {
+LV2_Handle Instantiate(const LV2_Descriptor*, double dRate, const char*, const LV2_Feature* const* features) {
     if (!(dRate >= 8000.0 && dRate <= 384000.0)) return nullptr;
-    return new (std::nothrow) CPlugin(dRate);
+    // The MIDI port's event type comes from the host's URID map, which the plugin requires.
+    const LV2_URID_Map* pMap = nullptr;
+    for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+        if (std::strcmp(features[i]->URI, LV2_URID__map) == 0)
+            pMap = static_cast<const LV2_URID_Map*>(features[i]->data);
+    }
+    if (pMap == nullptr) return nullptr;
+    return new (std::nothrow) CPlugin(dRate, pMap->map(pMap->handle, LV2_MIDI__MidiEvent));
 }
 
 void ConnectPort(LV2_Handle h, std::uint32_t nPort, void* p) { static_cast<CPlugin*>(h)->Connect(nPort, p); }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The LV2 plugin as hosts load it: its Turtle validates; at 44100 Hz it plays the render tool's
 # samples for the same pointer and settings; at 48000 and 96000 Hz a held note keeps its pitch
-# within 1 cent; two instances in one process play independently; no run() allocates, even one
-# that restarts the voice for a changed tone setting.
+# within 1 cent; two instances in one process play independently; a MIDI note plays its pitch and
+# its Note Off ends it; no run() allocates, even one that restarts the voice for a changed tone
+# setting or takes MIDI.
 #
 #   plugin_test.sh BUNDLE_PARENT LV2_HOST AEROLYRE_RENDER
 set -euo pipefail
@@ -49,3 +50,10 @@ done
 
 "$host" "$uri" 48000 1 "$work/pair.wav" --pair x=0.375 y=0.25 >/dev/null
 echo "two instances in one process play independently"
+
+# MIDI in: middle C from a Note On, silence after its Note Off.
+"$host" "$uri" 48000 2 "$work/note.wav" note=60 >"$work/note.txt"
+awk '/^frequency:/ { c = 1200 * log($2 / 261.6255653) / log(2); if (c < 0) c = -c; f = $2 }
+     /^end peak:/ { p = $3 }
+     END { printf "MIDI note 60: %.3f Hz (%.3f cents from C4), end peak %d\n", f, c, p; exit !(c < 1 && p == 0) }' \
+    "$work/note.txt" || { echo "FAIL: MIDI note 60 did not play C4 and end"; exit 1; }
