@@ -12,6 +12,7 @@
 #include <lv2/midi/midi.h>
 #include <lv2/urid/urid.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -82,28 +83,38 @@ public:
         }
         const LV2_Atom_Event* pNext = nullptr;
         if (m_pMidi != nullptr) pNext = lv2_atom_sequence_begin(&m_pMidi->body);
-        for (std::uint32_t i = 0; i < nFrames; ++i) {
-            // MIDI events up to this frame; an event past the block's end plays at its last frame.
-            while (pNext != nullptr && !lv2_atom_sequence_is_end(&m_pMidi->body, m_pMidi->atom.size, pNext) &&
-                   (pNext->time.frames <= static_cast<std::int64_t>(i) || i + 1 == nFrames)) {
-                if (pNext->body.type == m_midiEvent && pNext->body.size >= 1 && pNext->body.size <= 3) {
-                    EngineEvent e;
-                    e.kind = EngineEvent::Kind::Midi;
-                    e.nMidiSize = static_cast<std::uint8_t>(pNext->body.size);
-                    const auto* pBytes = reinterpret_cast<const std::uint8_t*>(pNext + 1);
-                    for (std::uint32_t k = 0; k < pNext->body.size; ++k) e.midi[k] = pBytes[k];
-                    m_engine.Apply(e);
-                }
-                pNext = lv2_atom_sequence_next(pNext);
-            }
-            double v;
-            m_engine.Render(&v, 1, nullptr, 0);
+        const auto more = [&] {
+            return pNext != nullptr && !lv2_atom_sequence_is_end(&m_pMidi->body, m_pMidi->atom.size, pNext);
+        };
+        // An event past the block's end plays at its last frame.
+        const auto frameOf = [nFrames](const LV2_Atom_Event* e) {
+            return static_cast<std::uint32_t>(std::clamp<std::int64_t>(e->time.frames, 0, nFrames - 1));
+        };
+        std::uint32_t i = 0;
+        while (i < nFrames) {
+            for (; more() && frameOf(pNext) <= i; pNext = lv2_atom_sequence_next(pNext)) Receive(*pNext);
+            // The samples up to the next event, in chunks of the buffer's size.
+            std::uint32_t nEnd = more() ? frameOf(pNext) : nFrames;
+            nEnd = std::min({nEnd, nFrames, i + static_cast<std::uint32_t>(m_buffer.size())});
+            m_engine.Render(m_buffer.data(), static_cast<int>(nEnd - i), nullptr, 0);
             // The program's output samples: 16-bit, clipped as its device gets them.
-            m_pOut[i] = static_cast<float>(ToInt16Sample(v) / 32768.0);
+            for (std::uint32_t k = i; k < nEnd; ++k)
+                m_pOut[k] = static_cast<float>(ToInt16Sample(m_buffer[k - i]) / 32768.0);
+            i = nEnd;
         }
     }
 
 private:
+    void Receive(const LV2_Atom_Event& ev) noexcept {
+        if (ev.body.type != m_midiEvent || ev.body.size < 1 || ev.body.size > 3) return;
+        EngineEvent e;
+        e.kind = EngineEvent::Kind::Midi;
+        e.nMidiSize = static_cast<std::uint8_t>(ev.body.size);
+        const auto* pBytes = reinterpret_cast<const std::uint8_t*>(&ev + 1);
+        for (std::uint32_t k = 0; k < ev.body.size; ++k) e.midi[k] = pBytes[k];
+        m_engine.Apply(e);
+    }
+
     float Value(std::uint32_t nPort) const {
         return m_apControl[nPort] != nullptr ? *m_apControl[nPort] : 0.0f;
     }
@@ -152,6 +163,7 @@ private:
     std::array<const float*, kPortCount> m_apControl{};
     std::array<float, kToneEnd - kFirstTone> m_aTone{};
     std::array<float, 4> m_lastPointer{};
+    std::array<double, 256> m_buffer{};
     EngineSettings m_settings;
     CEngine m_engine;
     bool m_bStarted = false;
