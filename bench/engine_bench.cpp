@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/random_taps.h"
 #include "engine/engine.h"
 #include "filter/fir_filter.h"
 
@@ -21,14 +22,6 @@ EngineSettings Settings(double dRate, int nOverCycleIndex) {
     s.params = Derive(StartupParameterTexts(), 0, kOverCycleItemData[nOverCycleIndex]).values;
     s.dRate = dRate;
     return s;
-}
-
-std::vector<float> RandomTaps(int n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
-    std::vector<float> v(n);
-    for (float& f : v) f = dist(rng);
-    return v;
 }
 
 // args: rate, over-cycle index (0 = x1, 4 = x16), filters (0 none, 1 two of 44100 taps).

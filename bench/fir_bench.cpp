@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/random_taps.h"
 #include "filter/fir_filter.h"
 #include "filter/fir_kernel.h"
 #include "filter/fir_stage.h"
@@ -23,14 +24,6 @@ namespace {
 void SetRealTimeCounter(benchmark::State& state) {
     state.counters["realtime_x"] = benchmark::Counter(static_cast<double>(state.iterations()) / kSampleRate,
                                                       benchmark::Counter::kIsRate);
-}
-
-std::vector<float> RandomTaps(int n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
-    std::vector<float> v(n);
-    for (float& f : v) f = dist(rng);
-    return v;
 }
 
 // Builds the stage with two filters of nTaps random taps (identity for 1).

@@ -6,39 +6,11 @@
 #include "engine/two_pi.h"
 #include "platform/sample_scale.h"
 
-VoiceParams VoiceParamsFor(const DerivedParameters& p, const CTuning* pTuning, double dStrength,
-                           double dRate) {
-    VoiceParams v;
-    v.dModRatio = p.dModRatio;
-    v.dModFeedback = p.dModFeedback;
-    v.dNegativeGain = p.dNegativeGain;
-    v.dTwoPi = kVoiceTwoPi;
-    v.nOverCycle = p.nOverCycle;
-    v.nOverCycleLog2 = p.nOverCycleLog2;
-    v.dDetune = p.dDetune;
-    v.dPitchRange = p.dPitchRange;
-    v.dBaseOctave = p.dBaseOctave;
-    v.dModStrength = p.dModStrength;
-    v.pQuantiseTuning = pTuning;
-    v.dLog2Hz = PitchMappingFor(p).dLog2Hz;
-    v.dQuantiseStrength = dStrength;
-    v.dRate = dRate;
-    return v;
-}
-
-PitchMapping PitchMappingFor(const DerivedParameters& p, double dRate) {
-    PitchMapping m;
-    m.dScale = p.dPitchRange * 1.05;
-    m.dOffset = p.dBaseOctave - p.dPitchRange * 0.5;
-    m.dLog2Hz = std::log2(0.0002 * kSampleRate * p.nOverCycle / kVoiceTwoPi);
-    m.dStepLog2 = std::log2(dRate / kSampleRate);
-    return m;
-}
-
 void CEngine::Prepare(const EngineSettings& s, FirStageState* pStage) {
-    m_mapping = PitchMappingFor(s.params, s.dRate);
+    const DerivedParameters& d = s.params;
+    m_mapping = PitchMapping::Of(d.dPitchRange, d.dBaseOctave, d.nOverCycle, kVoiceTwoPi, s.dRate);
     m_player.Init(m_mapping);
-    m_voice.Start(VoiceParamsFor(s.params, s.pTuning, s.dStrength, s.dRate));
+    m_voice.Start(VoiceParams::For(d, s.pTuning, s.dStrength, s.dRate));
     m_bMidi = s.pMidiOut != nullptr;
     if (m_bMidi) {
         m_midi.Init(s.midiMode, s.nMidiBendRange, m_mapping, s.pMidiOut, s.bMidiRateLimit);

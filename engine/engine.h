@@ -92,8 +92,3 @@ private:
     double m_dLeftShiftRatio = 1.0;
     double m_dRightShiftRatio = 1.0;
 };
-
-// The voice's parameters and the pitch mapping for derived parameters.
-VoiceParams VoiceParamsFor(const DerivedParameters& p, const CTuning* pTuning, double dStrength,
-                           double dRate = 44100.0);
-PitchMapping PitchMappingFor(const DerivedParameters& p, double dRate = 44100.0);

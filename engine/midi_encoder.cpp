@@ -36,6 +36,7 @@ void CMidiEncoder::Init(MidiMode mode, int nBendRange, const PitchMapping& mappi
     m_pQueue = pQueue;
     m_bLimitRate = bLimitRate;
     m_channels = {};
+    m_nNextReset = kNoReset;
     m_nNote = -1;
     m_nChannel = 0;
     m_nLastBend = -1;
@@ -172,13 +173,17 @@ void CMidiEncoder::NoteOn(std::uint64_t nSample, double dSemitones, double dTarg
         Send(nSample, 0x80 | nOldChannel, nOld, 64);
         m_channels[nOldChannel].nReleased = nSample;
         m_channels[nOldChannel].nResetDue = nSample + kResetSamples;
+        m_nNextReset = std::min(m_nNextReset, nSample + kResetSamples);
     }
 }
 
 void CMidiEncoder::NoteOff(std::uint64_t nSample) {
     Send(nSample, 0x80 | m_nChannel, m_nNote, 64);
     m_channels[m_nChannel].nReleased = nSample;
-    if (m_mode == MidiMode::Mpe) m_channels[m_nChannel].nResetDue = nSample + kResetSamples;
+    if (m_mode == MidiMode::Mpe) {
+        m_channels[m_nChannel].nResetDue = nSample + kResetSamples;
+        m_nNextReset = std::min(m_nNextReset, nSample + kResetSamples);
+    }
     m_nNote = -1;
     m_nLastLoudness = -1;
     m_bArmed = false;
@@ -198,8 +203,12 @@ void CMidiEncoder::Process(std::uint64_t nSample, double dTargetAmp, double dAmp
                            double dTargetInc) {
     if (m_pQueue == nullptr) return;
     Refill(nSample);
-    for (int c = 1; c < 16; ++c) {
-        if (m_channels[c].nResetDue <= nSample) RestChannel(nSample, c);
+    if (m_nNextReset <= nSample) {
+        m_nNextReset = kNoReset;
+        for (int c = 1; c < 16; ++c) {
+            if (m_channels[c].nResetDue <= nSample) RestChannel(nSample, c);
+            m_nNextReset = std::min(m_nNextReset, m_channels[c].nResetDue);
+        }
     }
     const double dSemitones = dPhaseInc > 0 ? Semitones(m_mapping.Log2HzOfStep(dPhaseInc)) : 0.0;
 

@@ -83,6 +83,7 @@ private:
     CMidiEventQueue* m_pQueue = nullptr;
     bool m_bLimitRate = true;
     std::array<Channel, 16> m_channels{};
+    std::uint64_t m_nNextReset = kNoReset;  // the earliest rest due, so most samples check one number
 
     // The sounding note.
     int m_nNote = -1;  // -1 when none

@@ -13,13 +13,19 @@ struct PitchMapping {
     double dLog2Hz = 0.0;    // added to a pitch value gives log2 Hz
     double dStepLog2 = 0.0;  // log2 of the rate over 44100: a phase step's frequency grows with it
 
+    // From derived parameters, for a voice whose phase wraps at dTwoPi, at dRate samples a second.
+    static PitchMapping Of(double dPitchRange, double dBaseOctave, int nOverCycle, double dTwoPi,
+                           double dRate = kSampleRate) {
+        PitchMapping m;
+        m.dScale = dPitchRange * 1.05;
+        m.dOffset = dBaseOctave - dPitchRange * 0.5;
+        m.dLog2Hz = std::log2(0.0002 * kSampleRate * nOverCycle / dTwoPi);
+        m.dStepLog2 = std::log2(dRate / kSampleRate);
+        return m;
+    }
     // From the parameters the last derivation left in PerformanceState.
     static PitchMapping FromState(const PERFORMANCESTATE& ps) {
-        PitchMapping m;
-        m.dScale = ps.dPitchRange * 1.05;
-        m.dOffset = ps.dBaseOctave - ps.dPitchRange * 0.5;
-        m.dLog2Hz = std::log2(0.0002 * kSampleRate * ps.nOverCycle / ps.dTwoPi);
-        return m;
+        return Of(ps.dPitchRange, ps.dBaseOctave, ps.nOverCycle, ps.dTwoPi);
     }
 
     double Log2HzAt(double x) const { return x * dScale + dOffset + dLog2Hz; }

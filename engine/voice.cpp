@@ -13,22 +13,28 @@ constexpr double kVoicePeak = 32000;
 
 }  // namespace
 
-VoiceParams VoiceParams::FromState(const PERFORMANCESTATE& ps) {
+VoiceParams VoiceParams::For(const DerivedParameters& d, const CTuning* pTuning, double dStrength,
+                             double dRate, double dTwoPi) {
     VoiceParams p;
-    p.dModRatio = ps.dModRatio;
-    p.dModFeedback = ps.dModFeedback;
-    p.dNegativeGain = ps.dNegativeGain;
-    p.dTwoPi = ps.dTwoPi;
-    p.nOverCycle = ps.nOverCycle;
-    p.nOverCycleLog2 = ps.nOverCycleLog2;
-    p.dDetune = ps.dDetune;
-    p.dPitchRange = ps.dPitchRange;
-    p.dBaseOctave = ps.dBaseOctave;
-    p.dModStrength = ps.dModStrength;
-    p.pQuantiseTuning = ps.pQuantiseTuning;
-    p.dLog2Hz = PitchMapping::FromState(ps).dLog2Hz;
-    p.dQuantiseStrength = ps.dQuantiseStrength;
+    p.dModRatio = d.dModRatio;
+    p.dModFeedback = d.dModFeedback;
+    p.dNegativeGain = d.dNegativeGain;
+    p.dTwoPi = dTwoPi;
+    p.nOverCycle = d.nOverCycle;
+    p.nOverCycleLog2 = d.nOverCycleLog2;
+    p.dDetune = d.dDetune;
+    p.dPitchRange = d.dPitchRange;
+    p.dBaseOctave = d.dBaseOctave;
+    p.dModStrength = d.dModStrength;
+    p.pQuantiseTuning = pTuning;
+    p.dLog2Hz = PitchMapping::Of(d.dPitchRange, d.dBaseOctave, d.nOverCycle, dTwoPi).dLog2Hz;
+    p.dQuantiseStrength = dStrength;
+    p.dRate = dRate;
     return p;
+}
+
+VoiceParams VoiceParams::FromState(const PERFORMANCESTATE& ps) {
+    return For(ParametersOf(ps), ps.pQuantiseTuning, ps.dQuantiseStrength, kSampleRate, ps.dTwoPi);
 }
 
 void CVoice::Start(const VoiceParams& ps) {

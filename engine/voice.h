@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/cic_decimator.h"
+#include "engine/parameter_derivation.h"
 #include "engine/pitch_quantiser.h"
 #include "engine/two_pi.h"
 
@@ -40,6 +41,10 @@ struct VoiceParams {
     // in seconds (its coefficients were made for 44100).
     double dRate = 44100.0;
 
+    // From derived parameters, the correction's tuning (null: none) and strength, the output
+    // rate and the voice's 2π.
+    static VoiceParams For(const DerivedParameters& d, const CTuning* pTuning, double dStrength,
+                           double dRate = 44100.0, double dTwoPi = kVoiceTwoPi);
     // The derived parameters as the play command left them.
     static VoiceParams FromState(const PERFORMANCESTATE& ps);
 };

@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pitch.h"
+
 namespace {
 
 std::atomic<bool> g_bInRun{false};
@@ -158,20 +160,6 @@ bool WriteWav(const char* path, const std::vector<std::int16_t>& s, std::uint32_
     return std::fclose(f) == 0;
 }
 
-double ThirdQuarterHz(const std::vector<std::int16_t>& s, double dRate) {
-    double first = -1, last = -1;
-    int n = 0;
-    for (std::size_t i = s.size() / 2 + 1; i < s.size() / 4 * 3; ++i) {
-        if (s[i - 1] < 0 && s[i] >= 0) {
-            const double t = (i - 1) + static_cast<double>(s[i - 1]) / (static_cast<double>(s[i - 1]) - s[i]);
-            if (first < 0) first = t;
-            last = t;
-            ++n;
-        }
-    }
-    return n < 3 ? 0 : (n - 1) * dRate / (last - first);
-}
-
 void Append(const Instance& inst, std::vector<std::int16_t>& s) {
     // The plugin's samples are 16-bit values over 32768: exact in a float.
     for (float v : inst.out) s.push_back(static_cast<std::int16_t>(std::lround(v * 32768.0f)));
@@ -235,7 +223,7 @@ int main(int argc, char** argv) {
     }
     out.resize(nFrames);
     Stop(a);
-    std::printf("frequency: %.6f Hz\n", ThirdQuarterHz(out, dRate));
+    std::printf("frequency: %.6f Hz\n", MeasureHz(out, out.size() / 2, out.size() / 4 * 3, dRate));
     // The largest sample of the last eighth: 0 once a note has ended.
     int nPeak = 0;
     for (std::size_t i = out.size() / 8 * 7; i < out.size(); ++i)
