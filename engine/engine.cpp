@@ -35,6 +35,11 @@ bool CEngine::BuildFilter(const FirStageSettings& fir) {
     return bOk;
 }
 
+void CEngine::UseFilter(FirStageState* pStage) noexcept {
+    m_pStage = pStage;
+    m_nDelayPos = 0;
+}
+
 void CEngine::ReleaseFilter() {
     if (m_pStage == &m_ownStage) ReleaseFirStage(m_ownStage);
     m_pStage = nullptr;

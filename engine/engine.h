@@ -60,6 +60,10 @@ public:
     void Prepare(const EngineSettings& settings, FirStageState* pStage = nullptr);
     // Builds the engine's own filter stage from the settings; false when memory runs out.
     bool BuildFilter(const FirStageSettings& fir);
+    // Plays through another stage built and released by the caller (null: none) from the next
+    // sample on, the voice going on as it is; allocates and frees nothing, so a host may switch
+    // stages between blocks. Not for an engine that built its own.
+    void UseFilter(FirStageState* pStage) noexcept;
 
     // The pitch value a pointer x sounds at, and back: for guides and hosts.
     const PitchMapping& Mapping() const { return m_mapping; }

@@ -4,28 +4,48 @@
 // MIDI as the mouse would. The output is the program's own 16-bit samples as floats, at the
 // host's rate.
 //
+// The filter stage follows the main dialog's filter settings (control ports) and two impulse
+// responses, loaded by path (patch:Set of an atom:Path, as hosts' file choosers send it) on the
+// host's worker thread and resampled there for the host's rate. The state keeps both filters'
+// taps, so a project reopens as it was even when the files have moved.
+//
 // run() allocates nothing, takes no lock and makes no system call: a changed tone setting
-// restarts the voice from the new parameters, which needs neither.
+// restarts the voice from the new parameters, which needs neither; a new filter stage is built on
+// the worker and swapped in between blocks, the old one freed there.
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
 #include <lv2/midi/midi.h>
+#include <lv2/patch/patch.h>
+#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/parameter_derivation.h"
+#include "filter/fir_filter.h"
 #include "platform/sample_scale.h"
+#include "plugin/plugin_filters.h"
 
 namespace {
 
-constexpr char kUri[] = "https://aerolyre.org/plugins/aerolyre";
+#define AEROLYRE_URI "https://aerolyre.org/plugins/aerolyre"
+constexpr char kUri[] = AEROLYRE_URI;
+// The two impulse responses (parameters a host sets by path) and what the state keeps of them.
+constexpr const char* kFilterUri[2] = {AEROLYRE_URI "#filter1", AEROLYRE_URI "#filter2"};
+constexpr const char* kTapsUri[2] = {AEROLYRE_URI "#filter1_taps", AEROLYRE_URI "#filter2_taps"};
+constexpr char kFilterSettingsUri[] = AEROLYRE_URI "#filter_settings";
 
 // Port indices, as the plugin's Turtle file numbers them.
 enum Port : std::uint32_t {
@@ -45,14 +65,61 @@ enum Port : std::uint32_t {
     kDetune,
     kOverCycle,
     kMidiIn,
+    kFilterOn,
+    kFilterInputVolume,
+    kFilter2Volume,
+    kFilterDelay,
+    kFilterFeedback,
     kPortCount
 };
 constexpr std::uint32_t kFirstTone = kRange;
 constexpr std::uint32_t kToneEnd = kMidiIn;
 
+// The host's URIDs the plugin speaks.
+struct Urids {
+    explicit Urids(const LV2_URID_Map& m) {
+        const auto map = [&m](const char* uri) { return m.map(m.handle, uri); };
+        midiEvent = map(LV2_MIDI__MidiEvent);
+        atomObject = map(LV2_ATOM__Object);
+        atomPath = map(LV2_ATOM__Path);
+        atomUrid = map(LV2_ATOM__URID);
+        atomChunk = map(LV2_ATOM__Chunk);
+        atomVector = map(LV2_ATOM__Vector);
+        atomInt = map(LV2_ATOM__Int);
+        patchSet = map(LV2_PATCH__Set);
+        patchProperty = map(LV2_PATCH__property);
+        patchValue = map(LV2_PATCH__value);
+        for (int i = 0; i < 2; ++i) {
+            filter[i] = map(kFilterUri[i]);
+            taps[i] = map(kTapsUri[i]);
+        }
+        filterSettings = map(kFilterSettingsUri);
+    }
+    LV2_URID midiEvent, atomObject, atomPath, atomUrid, atomChunk, atomVector, atomInt;
+    LV2_URID patchSet, patchProperty, patchValue;
+    LV2_URID filter[2], taps[2], filterSettings;
+};
+
+// What run() asks of the worker: load a filter and build a stage, build a stage, or free one.
+struct WorkJob {
+    enum class Kind : std::uint32_t { Load, Build, Free };
+    Kind kind = Kind::Build;
+    int nFilter = 0;
+    PluginFilterSettings settings;
+    CPluginStage* pFree = nullptr;
+    char szPath[1024] = {};  // Load: the file, zero-terminated
+};
+
 class CPlugin {
 public:
-    CPlugin(double dRate, LV2_URID midiEvent) : m_dRate(dRate), m_midiEvent(midiEvent) {}
+    CPlugin(double dRate, const LV2_URID_Map& map, const LV2_Worker_Schedule& schedule)
+        : m_dRate(dRate), m_urids(map), m_schedule(schedule) {}
+    ~CPlugin() {
+        delete m_pStage;
+        for (CPluginStage* p : m_apRetired) delete p;
+    }
+    CPlugin(const CPlugin&) = delete;
+    CPlugin& operator=(const CPlugin&) = delete;
 
     void Connect(std::uint32_t nPort, void* p) {
         if (nPort == kOut) {
@@ -67,6 +134,12 @@ public:
     void Activate() { m_bStarted = false; }
 
     void Run(std::uint32_t nFrames) noexcept {
+        for (CPluginStage*& p : m_apRetired) {
+            if (p != nullptr && Schedule(WorkJob{WorkJob::Kind::Free, 0, {}, p, {}})) p = nullptr;
+        }
+        const PluginFilterSettings filter = FilterSettings();
+        if (filter != m_requestedFilter && Schedule(WorkJob{WorkJob::Kind::Build, 0, filter, nullptr, {}}))
+            m_requestedFilter = filter;
         if (m_pOut == nullptr) return;
         const bool bRestart = !m_bStarted || ToneChanged();
         if (bRestart) Restart();
@@ -104,15 +177,194 @@ public:
         }
     }
 
+    // The worker thread: loads and builds, or frees what the audio thread let go.
+    LV2_Worker_Status Work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle h,
+                           std::uint32_t nSize, const void* pData) noexcept {
+        if (nSize != sizeof(WorkJob)) return LV2_WORKER_ERR_UNKNOWN;
+        WorkJob job;
+        std::memcpy(&job, pData, sizeof job);
+        if (job.kind == WorkJob::Kind::Free) {
+            delete job.pFree;
+            return LV2_WORKER_SUCCESS;
+        }
+        try {
+            std::unique_lock lock(m_tapsMutex);
+            if (job.kind == WorkJob::Kind::Load) {
+                job.szPath[sizeof job.szPath - 1] = '\0';
+                // A file that does not load has shown its message; the filter stays as it was.
+                if (!LoadPluginFilter(job.szPath, m_aTaps[job.nFilter])) return LV2_WORKER_ERR_UNKNOWN;
+            }
+            CPluginStage* pStage = BuildPluginStage(m_aTaps, job.settings, m_dRate).release();
+            if (pStage != nullptr) m_builtFilter = job.settings;
+            lock.unlock();
+            if (pStage == nullptr) return LV2_WORKER_ERR_NO_SPACE;
+            if (respond(h, sizeof pStage, &pStage) != LV2_WORKER_SUCCESS) {
+                delete pStage;
+                return LV2_WORKER_ERR_NO_SPACE;
+            }
+        } catch (const std::bad_alloc&) {
+            return LV2_WORKER_ERR_NO_SPACE;
+        }
+        return LV2_WORKER_SUCCESS;
+    }
+
+    // Back on the audio thread, between blocks: the new stage plays, the old goes to be freed.
+    LV2_Worker_Status WorkResponse(std::uint32_t nSize, const void* pBody) noexcept {
+        if (nSize != sizeof(CPluginStage*)) return LV2_WORKER_ERR_UNKNOWN;
+        CPluginStage* pStage = nullptr;
+        std::memcpy(&pStage, pBody, sizeof pStage);
+        // The old stage is freed on the worker, after the next run() has handed it over.
+        CPluginStage* pOld = Install(pStage);
+        for (CPluginStage*& p : m_apRetired) {
+            if (pOld != nullptr && p == nullptr) std::swap(p, pOld);
+        }
+        // Only with a host whose worker has stalled for eight stages: kept rather than freed here.
+        (void)pOld;
+        return LV2_WORKER_SUCCESS;
+    }
+
+    LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle h,
+                          const LV2_Feature* const* features) noexcept {
+        const LV2_State_Map_Path* pMapPath = nullptr;
+        const LV2_State_Free_Path* pFreePath = nullptr;
+        for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+            if (std::strcmp(features[i]->URI, LV2_STATE__mapPath) == 0)
+                pMapPath = static_cast<const LV2_State_Map_Path*>(features[i]->data);
+            if (std::strcmp(features[i]->URI, LV2_STATE__freePath) == 0)
+                pFreePath = static_cast<const LV2_State_Free_Path*>(features[i]->data);
+        }
+        try {
+            std::lock_guard lock(m_tapsMutex);
+            for (int i = 0; i < 2; ++i) {
+                const PluginFilterTaps& f = m_aTaps[i];
+                store(h, m_urids.taps[i], f.taps.data(), f.taps.size() * sizeof(float), m_urids.atomChunk,
+                      LV2_STATE_IS_POD);
+                if (f.strPath.empty()) continue;
+                char* pszPath = pMapPath != nullptr
+                                    ? pMapPath->abstract_path(pMapPath->handle, f.strPath.c_str())
+                                    : nullptr;
+                const char* psz = pszPath != nullptr ? pszPath : f.strPath.c_str();
+                store(h, m_urids.filter[i], psz, std::strlen(psz) + 1, m_urids.atomPath, LV2_STATE_IS_POD);
+                if (pszPath == nullptr) continue;
+                if (pFreePath != nullptr) {
+                    pFreePath->free_path(pFreePath->handle, pszPath);
+                } else {
+                    std::free(pszPath);
+                }
+            }
+            const PluginFilterSettings& s = m_builtFilter;
+            const SettingsVector v = {{sizeof(std::int32_t), m_urids.atomInt},
+                                      {s.nOn, s.nInputVolume, s.nFilter2Volume, s.nDelay, s.nFeedback}};
+            store(h, m_urids.filterSettings, &v, sizeof v, m_urids.atomVector, LV2_STATE_IS_POD);
+        } catch (const std::bad_alloc&) {
+            return LV2_STATE_ERR_UNKNOWN;
+        }
+        return LV2_STATE_SUCCESS;
+    }
+
+    // Never while run() runs: the stage is built here and put in place at once, so the first block
+    // after a restore already sounds through it.
+    LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle h,
+                             const LV2_Feature* const* features) noexcept {
+        const LV2_State_Map_Path* pMapPath = nullptr;
+        for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+            if (std::strcmp(features[i]->URI, LV2_STATE__mapPath) == 0)
+                pMapPath = static_cast<const LV2_State_Map_Path*>(features[i]->data);
+        }
+        try {
+            std::unique_lock lock(m_tapsMutex);
+            for (int i = 0; i < 2; ++i) {
+                std::size_t nSize = 0;
+                std::uint32_t nType = 0, nFlags = 0;
+                const void* p = retrieve(h, m_urids.taps[i], &nSize, &nType, &nFlags);
+                PluginFilterTaps& f = m_aTaps[i];
+                f = PluginFilterTaps{};
+                // Damaged taps leave the identity, as a tone file's refused filter does.
+                if (p != nullptr && nType == m_urids.atomChunk && nSize % sizeof(float) == 0 && nSize > 0 &&
+                    nSize <= kMaxFirTaps * sizeof(float)) {
+                    f.taps.resize(nSize / sizeof(float));
+                    std::memcpy(f.taps.data(), p, nSize);
+                }
+                const char* psz =
+                    static_cast<const char*>(retrieve(h, m_urids.filter[i], &nSize, &nType, &nFlags));
+                if (psz != nullptr && nType == m_urids.atomPath && nSize > 0 && psz[nSize - 1] == '\0') {
+                    char* pszAbsolute =
+                        pMapPath != nullptr ? pMapPath->absolute_path(pMapPath->handle, psz) : nullptr;
+                    f.strPath = pszAbsolute != nullptr ? pszAbsolute : psz;
+                    std::free(pszAbsolute);
+                }
+            }
+            PluginFilterSettings s = FilterSettings();
+            std::size_t nSize = 0;
+            std::uint32_t nType = 0, nFlags = 0;
+            const void* p = retrieve(h, m_urids.filterSettings, &nSize, &nType, &nFlags);
+            SettingsVector v{};
+            if (p != nullptr && nType == m_urids.atomVector && nSize == sizeof v) {
+                std::memcpy(&v, p, sizeof v);
+                if (v.body.child_type == m_urids.atomInt && v.body.child_size == sizeof(std::int32_t))
+                    s = {v.values[0], v.values[1], v.values[2], v.values[3], v.values[4]};
+            }
+            CPluginStage* pStage = BuildPluginStage(m_aTaps, s, m_dRate).release();
+            if (pStage != nullptr) m_builtFilter = s;
+            lock.unlock();
+            if (pStage == nullptr) return LV2_STATE_ERR_UNKNOWN;
+            delete Install(pStage);
+            m_requestedFilter = s;
+        } catch (const std::bad_alloc&) {
+            return LV2_STATE_ERR_UNKNOWN;
+        }
+        return LV2_STATE_SUCCESS;
+    }
+
 private:
+    struct SettingsVector {
+        LV2_Atom_Vector_Body body;
+        std::int32_t values[5];
+    };
+
+    bool Schedule(const WorkJob& job) noexcept {
+        return m_schedule.schedule_work(m_schedule.handle, sizeof job, &job) == LV2_WORKER_SUCCESS;
+    }
+
+    // The stage plays from the next sample; returns the one it replaces.
+    CPluginStage* Install(CPluginStage* pStage) noexcept {
+        m_engine.UseFilter(&pStage->stage);
+        CPluginStage* pOld = m_pStage;
+        m_pStage = pStage;
+        return pOld;
+    }
+
     void Receive(const LV2_Atom_Event& ev) noexcept {
-        if (ev.body.type != m_midiEvent || ev.body.size < 1 || ev.body.size > 3) return;
+        if (ev.body.type == m_urids.atomObject) {
+            ReceivePatch(reinterpret_cast<const LV2_Atom_Object*>(&ev.body));
+            return;
+        }
+        if (ev.body.type != m_urids.midiEvent || ev.body.size < 1 || ev.body.size > 3) return;
         EngineEvent e;
         e.kind = EngineEvent::Kind::Midi;
         e.nMidiSize = static_cast<std::uint8_t>(ev.body.size);
         const auto* pBytes = reinterpret_cast<const std::uint8_t*>(&ev + 1);
         for (std::uint32_t k = 0; k < ev.body.size; ++k) e.midi[k] = pBytes[k];
         m_engine.Apply(e);
+    }
+
+    // A host's file choice: patch:Set of filter 1 or 2 to an atom:Path.
+    void ReceivePatch(const LV2_Atom_Object* pObject) noexcept {
+        if (pObject->body.otype != m_urids.patchSet) return;
+        const LV2_Atom* pProperty = nullptr;
+        const LV2_Atom* pValue = nullptr;
+        lv2_atom_object_get(pObject, m_urids.patchProperty, &pProperty, m_urids.patchValue, &pValue, 0);
+        if (pProperty == nullptr || pProperty->type != m_urids.atomUrid || pValue == nullptr ||
+            pValue->type != m_urids.atomPath)
+            return;
+        const LV2_URID property = reinterpret_cast<const LV2_Atom_URID*>(pProperty)->body;
+        WorkJob job;
+        job.kind = WorkJob::Kind::Load;
+        job.nFilter = property == m_urids.filter[0] ? 0 : property == m_urids.filter[1] ? 1 : -1;
+        if (job.nFilter < 0 || pValue->size == 0 || pValue->size > sizeof job.szPath) return;
+        std::memcpy(job.szPath, pValue + 1, pValue->size);
+        job.settings = FilterSettings();
+        if (Schedule(job)) m_requestedFilter = job.settings;
     }
 
     float Value(std::uint32_t nPort) const {
@@ -124,6 +376,14 @@ private:
     }
     int Whole(std::uint32_t nPort, int lo, int hi) const {
         return static_cast<int>(std::lround(Clamped(nPort, lo, hi)));
+    }
+
+    // The filter controls in the ranges of the program's filter dialog.
+    PluginFilterSettings FilterSettings() const {
+        if (m_apControl[kFilterOn] == nullptr) return m_requestedFilter;
+        return {Value(kFilterOn) > 0.5f ? 1 : 0, Whole(kFilterInputVolume, 1, 2000),
+                Whole(kFilter2Volume, 1, 2000), Whole(kFilterDelay, 1, kMaxFirTaps),
+                Whole(kFilterFeedback, 0, 1000)};
     }
 
     bool ToneChanged() const {
@@ -157,7 +417,8 @@ private:
     }
 
     double m_dRate;
-    LV2_URID m_midiEvent;
+    Urids m_urids;
+    LV2_Worker_Schedule m_schedule;
     float* m_pOut = nullptr;
     const LV2_Atom_Sequence* m_pMidi = nullptr;
     std::array<const float*, kPortCount> m_apControl{};
@@ -167,25 +428,64 @@ private:
     EngineSettings m_settings;
     CEngine m_engine;
     bool m_bStarted = false;
+    // The stage playing (the audio thread's), those waiting to be freed, and the filter settings
+    // last asked of the worker.
+    CPluginStage* m_pStage = nullptr;
+    std::array<CPluginStage*, 8> m_apRetired{};
+    PluginFilterSettings m_requestedFilter;
+    // The taps as loaded, shared by the worker, save and restore (never the audio thread).
+    std::mutex m_tapsMutex;
+    PluginFilterTaps m_aTaps[2];
+    PluginFilterSettings m_builtFilter;
 };
+
+template <typename T>
+const T* FeatureData(const LV2_Feature* const* features, const char* pszUri) {
+    for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+        if (std::strcmp(features[i]->URI, pszUri) == 0) return static_cast<const T*>(features[i]->data);
+    }
+    return nullptr;
+}
 
 LV2_Handle Instantiate(const LV2_Descriptor*, double dRate, const char*, const LV2_Feature* const* features) {
     if (!(dRate >= 8000.0 && dRate <= 384000.0)) return nullptr;
-    // The MIDI port's event type comes from the host's URID map, which the plugin requires.
-    const LV2_URID_Map* pMap = nullptr;
-    for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
-        if (std::strcmp(features[i]->URI, LV2_URID__map) == 0)
-            pMap = static_cast<const LV2_URID_Map*>(features[i]->data);
-    }
-    if (pMap == nullptr) return nullptr;
-    return new (std::nothrow) CPlugin(dRate, pMap->map(pMap->handle, LV2_MIDI__MidiEvent));
+    // The URID map names the ports' event types; the worker loads and builds filters.
+    const auto* pMap = FeatureData<LV2_URID_Map>(features, LV2_URID__map);
+    const auto* pSchedule = FeatureData<LV2_Worker_Schedule>(features, LV2_WORKER__schedule);
+    if (pMap == nullptr || pSchedule == nullptr) return nullptr;
+    return new (std::nothrow) CPlugin(dRate, *pMap, *pSchedule);
 }
 
-void ConnectPort(LV2_Handle h, std::uint32_t nPort, void* p) { static_cast<CPlugin*>(h)->Connect(nPort, p); }
-void Activate(LV2_Handle h) { static_cast<CPlugin*>(h)->Activate(); }
-void Run(LV2_Handle h, std::uint32_t nFrames) { static_cast<CPlugin*>(h)->Run(nFrames); }
-void Cleanup(LV2_Handle h) { delete static_cast<CPlugin*>(h); }
-const void* ExtensionData(const char*) { return nullptr; }
+CPlugin* Of(LV2_Handle h) { return static_cast<CPlugin*>(h); }
+void ConnectPort(LV2_Handle h, std::uint32_t nPort, void* p) { Of(h)->Connect(nPort, p); }
+void Activate(LV2_Handle h) { Of(h)->Activate(); }
+void Run(LV2_Handle h, std::uint32_t nFrames) { Of(h)->Run(nFrames); }
+void Cleanup(LV2_Handle h) { delete Of(h); }
+
+LV2_Worker_Status Work(LV2_Handle h, LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle rh,
+                       std::uint32_t nSize, const void* pData) {
+    return Of(h)->Work(respond, rh, nSize, pData);
+}
+LV2_Worker_Status WorkResponse(LV2_Handle h, std::uint32_t nSize, const void* pBody) {
+    return Of(h)->WorkResponse(nSize, pBody);
+}
+LV2_State_Status Save(LV2_Handle h, LV2_State_Store_Function store, LV2_State_Handle sh, std::uint32_t,
+                      const LV2_Feature* const* features) {
+    return Of(h)->Save(store, sh, features);
+}
+LV2_State_Status Restore(LV2_Handle h, LV2_State_Retrieve_Function retrieve, LV2_State_Handle sh,
+                         std::uint32_t, const LV2_Feature* const* features) {
+    return Of(h)->Restore(retrieve, sh, features);
+}
+
+const LV2_Worker_Interface kWorker = {Work, WorkResponse, nullptr};
+const LV2_State_Interface kState = {Save, Restore};
+
+const void* ExtensionData(const char* pszUri) {
+    if (std::strcmp(pszUri, LV2_WORKER__interface) == 0) return &kWorker;
+    if (std::strcmp(pszUri, LV2_STATE__interface) == 0) return &kState;
+    return nullptr;
+}
 
 const LV2_Descriptor kDescriptor = {kUri, Instantiate, ConnectPort, Activate,
                                     Run,  nullptr,     Cleanup,     ExtensionData};

@@ -2,9 +2,10 @@
 // ports, runs blocks of 64 frames and writes the output as a 16-bit WAV; prints the mean
 // frequency of the output's third quarter (from its rising zero crossings).
 //
-//   lv2_host URI RATE SECONDS OUT.wav [symbol=value ...] [note=N]
+//   lv2_host URI RATE SECONDS OUT.wav [symbol=value ...] [note=N] [file1=WAV] [file2=WAV]
 //     runs one instance; note=N sends a Note On for N (velocity 127) at the first frame and its
-//     Note Off at three quarters of the run
+//     Note Off at three quarters of the run; fileN sends a patch:Set of filter N's impulse response
+//     to that path with the first block (the worker loads it between blocks, as a host's does)
 // Every run() is watched by an allocation guard (this program's operator new, which the plugin's
 // calls reach too): an allocation inside one fails the run. Halfway through, the mod_depth port
 // changes, so run() also restarts the voice once.
@@ -12,13 +13,23 @@
 //   lv2_host URI RATE SECONDS OUT.wav --pair [symbol=value ...]
 //     also runs a second instance with other settings, block for block between the first's
 //     blocks, and fails (exit 1) unless the first's output equals a run of its own
+//
+//   lv2_host URI RATE SECONDS OUT.wav --state STATE.ttl [symbol=value ...] [fileN=WAV]
+//     runs the instance a tenth of the time, saves its state (ports and the plugin's own) as
+//     Turtle to STATE.ttl, restores that text into two fresh instances and runs each the whole
+//     time; OUT.wav is the first restored instance's output, and the host fails unless the second
+//     renders the same
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
+#include <lv2/patch/patch.h>
+#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -58,7 +69,7 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 constexpr std::uint32_t kBlock = 64;
-constexpr std::uint32_t kAtomCapacity = 1024;
+constexpr std::uint32_t kAtomCapacity = 4096;
 
 // The host's URID map: URIs numbered in the order first asked for.
 std::map<std::string, LV2_URID> g_urids;
@@ -69,9 +80,58 @@ LV2_URID MapUri(LV2_URID_Map_Handle, const char* uri) {
     g_urids[uri] = id;
     return id;
 }
+const char* UnmapUri(LV2_URID_Unmap_Handle, LV2_URID id) {
+    for (const auto& [uri, n] : g_urids) {
+        if (n == id) return uri.c_str();
+    }
+    return nullptr;
+}
 LV2_URID_Map g_map = {nullptr, MapUri};
+LV2_URID_Unmap g_unmap = {nullptr, UnmapUri};
 const LV2_Feature g_mapFeature = {LV2_URID__map, &g_map};
-const LV2_Feature* const g_features[] = {&g_mapFeature, nullptr};
+const LV2_Feature g_unmapFeature = {LV2_URID__unmap, &g_unmap};
+
+// A worker as hosts run one, minus the thread: run() queues jobs into fixed slots (no
+// allocation of the host's inside run()), the host does them after run() returns, and hands their
+// responses back before the next run().
+struct Worker {
+    struct Slot {
+        std::uint32_t nSize = 0;
+        alignas(8) std::array<std::uint8_t, 2048> bytes{};
+    };
+    std::array<Slot, 16> jobs, responses;
+    std::size_t nJobs = 0, nResponses = 0;
+    LV2_Handle handle = nullptr;
+    const LV2_Worker_Interface* pInterface = nullptr;
+
+    static bool Put(std::array<Slot, 16>& slots, std::size_t& n, std::uint32_t nSize, const void* p) {
+        if (n == slots.size() || nSize > slots[n].bytes.size()) return false;
+        slots[n].nSize = nSize;
+        std::memcpy(slots[n].bytes.data(), p, nSize);
+        ++n;
+        return true;
+    }
+    static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle h, std::uint32_t nSize, const void* p) {
+        auto* w = static_cast<Worker*>(h);
+        return Put(w->jobs, w->nJobs, nSize, p) ? LV2_WORKER_SUCCESS : LV2_WORKER_ERR_NO_SPACE;
+    }
+    static LV2_Worker_Status Respond(LV2_Worker_Respond_Handle h, std::uint32_t nSize, const void* p) {
+        auto* w = static_cast<Worker*>(h);
+        return Put(w->responses, w->nResponses, nSize, p) ? LV2_WORKER_SUCCESS : LV2_WORKER_ERR_NO_SPACE;
+    }
+    // After run(): the jobs, as the worker thread would.
+    void DoJobs() {
+        for (std::size_t i = 0; i < nJobs; ++i)
+            pInterface->work(handle, Respond, this, jobs[i].nSize, jobs[i].bytes.data());
+        nJobs = 0;
+    }
+    // Before run(), in its context: the responses.
+    void DeliverResponses() {
+        for (std::size_t i = 0; i < nResponses; ++i)
+            pInterface->work_response(handle, responses[i].nSize, responses[i].bytes.data());
+        nResponses = 0;
+    }
+};
 
 // One block's MIDI: a sequence of at most one three-byte message.
 struct MidiBuffer {
@@ -80,6 +140,30 @@ struct MidiBuffer {
     void Clear() {
         Sequence()->atom.type = MapUri(nullptr, LV2_ATOM__Sequence);
         lv2_atom_sequence_clear(Sequence());
+    }
+    // A host's file choice: patch:Set of the property to an atom:Path.
+    void AddPath(const char* pszProperty, const std::string& strPath) {
+        alignas(8) std::uint8_t body[1200] = {};
+        auto* ev = reinterpret_cast<LV2_Atom_Event*>(body);
+        auto* obj = reinterpret_cast<LV2_Atom_Object*>(&ev->body);
+        obj->atom.type = MapUri(nullptr, LV2_ATOM__Object);
+        obj->body.id = 0;
+        obj->body.otype = MapUri(nullptr, LV2_PATCH__Set);
+        auto* prop = reinterpret_cast<LV2_Atom_Property_Body*>(obj + 1);
+        prop->key = MapUri(nullptr, LV2_PATCH__property);
+        prop->value.type = MapUri(nullptr, LV2_ATOM__URID);
+        prop->value.size = sizeof(LV2_URID);
+        *reinterpret_cast<LV2_URID*>(prop + 1) = MapUri(nullptr, pszProperty);
+        auto* value =
+            reinterpret_cast<LV2_Atom_Property_Body*>(reinterpret_cast<std::uint8_t*>(prop + 1) + 8);
+        value->key = MapUri(nullptr, LV2_PATCH__value);
+        value->value.type = MapUri(nullptr, LV2_ATOM__Path);
+        value->value.size = static_cast<std::uint32_t>(strPath.size() + 1);
+        std::memcpy(value + 1, strPath.c_str(), strPath.size() + 1);
+        obj->atom.size =
+            static_cast<std::uint32_t>(sizeof(LV2_Atom_Object_Body) + sizeof(LV2_Atom_Property_Body) + 8 +
+                                       sizeof(LV2_Atom_Property_Body) + lv2_atom_pad_size(value->value.size));
+        lv2_atom_sequence_append_event(Sequence(), kAtomCapacity - sizeof(LV2_Atom), ev);
     }
     void Add(std::uint32_t nFrame, std::uint8_t a, std::uint8_t b, std::uint8_t c) {
         struct {
@@ -94,25 +178,39 @@ struct MidiBuffer {
     }
 };
 
-void RunGuarded(LilvInstance* pInstance) {
-    g_bInRun.store(true);
-    lilv_instance_run(pInstance, kBlock);
-    g_bInRun.store(false);
-}
-
 struct Instance {
     LilvInstance* pInstance = nullptr;
     MidiBuffer midi;
     std::vector<float> controls;
+    std::vector<std::string> symbols;
     std::vector<float> out = std::vector<float>(kBlock);
+    Worker worker;
+    LV2_Worker_Schedule schedule = {&worker, Worker::Schedule};
+    LV2_Feature scheduleFeature = {LV2_WORKER__schedule, &schedule};
+    const LV2_Feature* features[4] = {&g_mapFeature, &g_unmapFeature, &scheduleFeature, nullptr};
 };
+
+// One block as a host runs it: the worker's responses and run() under the allocation guard, then
+// the worker's jobs.
+void RunGuarded(Instance& inst) {
+    g_bInRun.store(true);
+    inst.worker.DeliverResponses();
+    lilv_instance_run(inst.pInstance, kBlock);
+    g_bInRun.store(false);
+    inst.worker.DoJobs();
+}
 
 bool Start(LilvWorld* world, const LilvPlugin* plugin, double dRate,
            const std::map<std::string, float>& values, Instance& inst) {
-    inst.pInstance = lilv_plugin_instantiate(plugin, dRate, g_features);
+    inst.pInstance = lilv_plugin_instantiate(plugin, dRate, inst.features);
     if (inst.pInstance == nullptr) return false;
+    inst.worker.handle = lilv_instance_get_handle(inst.pInstance);
+    inst.worker.pInterface = static_cast<const LV2_Worker_Interface*>(
+        lilv_instance_get_extension_data(inst.pInstance, LV2_WORKER__interface));
+    if (inst.worker.pInterface == nullptr) return false;
     const std::uint32_t nPorts = lilv_plugin_get_num_ports(plugin);
     inst.controls.assign(nPorts, 0.0f);
+    inst.symbols.assign(nPorts, "");
     std::vector<float> defaults(nPorts);
     lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
     LilvNode* audio = lilv_new_uri(world, LV2_CORE__AudioPort);
@@ -129,6 +227,7 @@ bool Start(LilvWorld* world, const LilvPlugin* plugin, double dRate,
             continue;
         }
         const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
+        inst.symbols[i] = symbol;
         const auto it = values.find(symbol);
         inst.controls[i] = it != values.end() ? it->second : defaults[i];
         lilv_instance_connect_port(inst.pInstance, i, &inst.controls[i]);
@@ -165,6 +264,45 @@ void Append(const Instance& inst, std::vector<std::int16_t>& s) {
     for (float v : inst.out) s.push_back(static_cast<std::int16_t>(std::lround(v * 32768.0f)));
 }
 
+// The state's port values, as a host stores and restores them.
+const void* PortValue(const char* pszSymbol, void* pUser, std::uint32_t* pSize, std::uint32_t* pType) {
+    auto* inst = static_cast<Instance*>(pUser);
+    for (std::size_t i = 0; i < inst->symbols.size(); ++i) {
+        if (inst->symbols[i] != pszSymbol) continue;
+        *pSize = sizeof(float);
+        *pType = MapUri(nullptr, LV2_ATOM__Float);
+        return &inst->controls[i];
+    }
+    return nullptr;
+}
+void SetPortValue(const char* pszSymbol, void* pUser, const void* pValue, std::uint32_t nSize,
+                  std::uint32_t nType) {
+    auto* inst = static_cast<Instance*>(pUser);
+    if (nSize != sizeof(float) || nType != MapUri(nullptr, LV2_ATOM__Float)) return;
+    for (std::size_t i = 0; i < inst->symbols.size(); ++i) {
+        if (inst->symbols[i] == pszSymbol) std::memcpy(&inst->controls[i], pValue, sizeof(float));
+    }
+}
+
+// A fresh instance restored from the state's Turtle, run for nFrames.
+bool RunRestored(LilvWorld* world, const LilvPlugin* plugin, double dRate, const std::string& strState,
+                 std::uint32_t nFrames, std::vector<std::int16_t>& out) {
+    Instance inst;
+    if (!Start(world, plugin, dRate, {}, inst)) return false;
+    LilvState* state = lilv_state_new_from_string(world, &g_map, strState.c_str());
+    if (state == nullptr) return false;
+    lilv_state_restore(state, inst.pInstance, SetPortValue, &inst, 0, inst.features);
+    lilv_state_free(state);
+    for (std::uint32_t n = 0; n < nFrames; n += kBlock) {
+        inst.midi.Clear();
+        RunGuarded(inst);
+        Append(inst, out);
+    }
+    out.resize(nFrames);
+    Stop(inst);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,17 +313,27 @@ int main(int argc, char** argv) {
     const double dRate = std::atof(argv[2]);
     const auto nFrames = static_cast<std::uint32_t>(std::atof(argv[3]) * dRate);
     bool bPair = false;
+    const char* pszState = nullptr;
     int nNote = -1;
+    std::string astrFile[2];
     std::map<std::string, float> values;
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--pair") == 0) {
             bPair = true;
             continue;
         }
+        if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc) {
+            pszState = argv[++i];
+            continue;
+        }
         const char* eq = std::strchr(argv[i], '=');
         if (eq == nullptr) return 2;
         if (std::strncmp(argv[i], "note=", 5) == 0) {
             nNote = std::atoi(eq + 1);
+            continue;
+        }
+        if (std::strncmp(argv[i], "file1=", 6) == 0 || std::strncmp(argv[i], "file2=", 6) == 0) {
+            astrFile[argv[i][4] - '1'] = eq + 1;
             continue;
         }
         values[std::string(argv[i], static_cast<std::size_t>(eq - argv[i]))] =
@@ -208,17 +356,55 @@ int main(int argc, char** argv) {
     }
     std::vector<std::int16_t> out, outB;
     const std::uint32_t nOff = nFrames / 4 * 3 / kBlock * kBlock;
-    for (std::uint32_t n = 0; n < nFrames; n += kBlock) {
+    const std::uint32_t nRun = pszState != nullptr ? nFrames / 10 : nFrames;
+    for (std::uint32_t n = 0; n < nRun; n += kBlock) {
         a.midi.Clear();
+        for (int f = 0; f < 2; ++f) {
+            if (n == 0 && !astrFile[f].empty())
+                a.midi.AddPath(f == 0 ? "https://aerolyre.org/plugins/aerolyre#filter1"
+                                      : "https://aerolyre.org/plugins/aerolyre#filter2",
+                               astrFile[f]);
+        }
         if (nNote >= 0 && n == 0) a.midi.Add(0, 0x90, static_cast<std::uint8_t>(nNote), 127);
         if (nNote >= 0 && n == nOff) a.midi.Add(5, 0x80, static_cast<std::uint8_t>(nNote), 64);
-        RunGuarded(a.pInstance);
+        RunGuarded(a);
         Append(a, out);
         if (bPair) {
             // The second instance's tone changes halfway: a restart inside run().
             if (n == nFrames / kBlock / 2 * kBlock) b.controls[7] += 100;
-            RunGuarded(b.pInstance);
+            RunGuarded(b);
             Append(b, outB);
+        }
+    }
+    if (pszState != nullptr) {
+        LilvState* state =
+            lilv_state_new_from_instance(plugin, a.pInstance, &g_map, nullptr, nullptr, nullptr, nullptr,
+                                         PortValue, &a, LV2_STATE_IS_POD, a.features);
+        char* pszText = state != nullptr ? lilv_state_to_string(world, &g_map, &g_unmap, state,
+                                                                "urn:aerolyre:test-state", nullptr)
+                                         : nullptr;
+        if (pszText == nullptr) {
+            std::fprintf(stderr, "lv2_host: the state could not be saved\n");
+            return 1;
+        }
+        const std::string strState = pszText;
+        lilv_free(pszText);
+        lilv_state_free(state);
+        std::FILE* f = std::fopen(pszState, "w");
+        if (f != nullptr) {
+            std::fputs(strState.c_str(), f);
+            std::fclose(f);
+        }
+        std::vector<std::int16_t> again;
+        out.clear();
+        if (!RunRestored(world, plugin, dRate, strState, nFrames, out) ||
+            !RunRestored(world, plugin, dRate, strState, nFrames, again)) {
+            std::fprintf(stderr, "lv2_host: the state could not be restored\n");
+            return 1;
+        }
+        if (again != out) {
+            std::fprintf(stderr, "lv2_host: two instances restored from one state render differently\n");
+            return 1;
         }
     }
     out.resize(nFrames);
@@ -229,6 +415,17 @@ int main(int argc, char** argv) {
     for (std::size_t i = out.size() / 8 * 7; i < out.size(); ++i)
         nPeak = std::max(nPeak, std::abs(int{out[i]}));
     std::printf("end peak: %d\n", nPeak);
+    // When the sound starts: the first sample at a tenth of the run's peak.
+    int nMax = 0;
+    for (std::int16_t v : out) nMax = std::max(nMax, std::abs(int{v}));
+    const auto onset = std::find_if(out.begin(), out.end(),
+                                    [nMax](std::int16_t v) { return 10 * std::abs(int{v}) >= nMax; });
+    std::printf("onset: %.6f s\n", static_cast<double>(onset - out.begin()) / dRate);
+    double dSquares = 0.0;
+    for (std::size_t i = out.size() / 2; i < out.size() / 4 * 3; ++i)
+        dSquares += static_cast<double>(out[i]) * out[i];
+    std::printf("rms: %.3f\n",
+                std::sqrt(dSquares / static_cast<double>(out.size() / 4 * 3 - out.size() / 2)));
     int nExit = WriteWav(argv[4], out, static_cast<std::uint32_t>(dRate)) ? 0 : 1;
     if (bPair) {
         Stop(b);

@@ -3,10 +3,15 @@
 # samples for the same pointer and settings; at 48000 and 96000 Hz a held note keeps its pitch
 # within 1 cent; two instances in one process play independently; a MIDI note plays its pitch and
 # its Note Off ends it; no run() allocates, even one that restarts the voice for a changed tone
-# setting or takes MIDI.
+# setting or takes MIDI. Filters loaded by path (patch:Set, on the host's worker) land in the
+# saved state: two instances restored from it play the render tool's samples for the tone the
+# filters came from, and at 48000 Hz the resampled filters keep the pitch and the loudness. A
+# filter file that does not load leaves the plugin playing.
 #
 #   plugin_test.sh BUNDLE_PARENT LV2_HOST AEROLYRE_RENDER
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+examples=$(cd "$here/../../examples" && pwd)
 export LV2_PATH=$1:/usr/lib/lv2
 host=$2
 render=$3
@@ -57,3 +62,45 @@ awk '/^frequency:/ { c = 1200 * log($2 / 261.6255653) / log(2); if (c < 0) c = -
      /^end peak:/ { p = $3 }
      END { printf "MIDI note 60: %.3f Hz (%.3f cents from C4), end peak %d\n", f, c, p; exit !(c < 1 && p == 0) }' \
     "$work/note.txt" || { echo "FAIL: MIDI note 60 did not play C4 and end"; exit 1; }
+
+# Filters by path, kept in the state: the tone "room" as the plugin's ports and its two waveforms.
+read -r -a room <<<"$(python3 "$here/tone_ports.py" "$examples/tones/room.aly")"
+files=(file1="$examples/ir/room.wav" file2="$examples/ir/soften.wav")
+"$host" "$uri" 44100 2 "$work/room.plugin.wav" --state "$work/room.ttl" x=0.375 y=0.25 "${room[@]}" "${files[@]}" \
+    >"$work/room44100.txt"
+grep -q 'filter1_taps' "$work/room.ttl" || { echo "FAIL: the state does not keep filter 1's taps"; exit 1; }
+printf '0,0.375,0.25,0,0\n88200,0.375,0.25,0,0\n' >"$work/room.csv"
+"$render" --tone "$examples/tones/room.aly" "$work/room.csv" "$work/room.render.wav"
+cmp <(tail -c +45 "$work/room.plugin.wav") <(tail -c +45 "$work/room.render.wav") ||
+    { echo "FAIL: the restored filters do not play the render tool's samples"; exit 1; }
+echo "filters loaded by path, saved and restored twice: the render tool's 88200 samples of the tone room"
+
+"$host" "$uri" 48000 2 "$work/room48000.wav" --state "$work/room48000.ttl" x=0.375 y=0.25 "${room[@]}" \
+    "${files[@]}" >"$work/room48000.txt"
+awk '/^frequency:/ { f[FILENAME] = $2 } /^rms:/ { r[FILENAME] = $2 }
+     END { a = ARGV[1]; b = ARGV[2]; c = 1200 * log(f[b] / f[a]) / log(2); if (c < 0) c = -c
+           db = 20 * log(r[b] / r[a]) / log(10); d = db < 0 ? -db : db
+           printf "filtered at 48000 Hz: %.3f cents and %.2f dB from 44100 Hz\n", c, db
+           exit !(c < 1 && d < 0.5) }' "$work/room44100.txt" "$work/room48000.txt" ||
+    { echo "FAIL: the resampled filters change the pitch or the loudness"; exit 1; }
+
+# The filters' time stays in seconds: an impulse response that is one tap at 0.25 s starts the
+# sound 0.25 s late at every rate.
+python3 - "$work/late.wav" <<'PY'
+import struct, sys
+taps = [0] * 11026
+taps[11025] = 32767
+data = struct.pack('<%dh' % len(taps), *taps)
+open(sys.argv[1], 'wb').write(b'RIFF' + struct.pack('<I', 36 + len(data)) + b'WAVEfmt ' +
+    struct.pack('<IHHIIHH', 16, 1, 1, 44100, 88200, 2, 16) + b'data' + struct.pack('<I', len(data)) + data)
+PY
+onset() { "$host" "$uri" "$1" 1 "$work/late$1.wav" --state "$work/late.ttl" x=0.375 y=0 filter=1 file1="$work/late.wav" |
+    sed -n 's/^onset: \([0-9.]*\) s$/\1/p'; }
+awk -v a="$(onset 44100)" -v b="$(onset 96000)" 'BEGIN { d = b - a; if (d < 0) d = -d
+    printf "a filter of one tap at 0.25 s: the sound starts at %.4f s at 44100 Hz, %.4f s at 96000 Hz\n", a, b
+    exit !(a > 0.25 && d < 0.0005) }' || { echo "FAIL: the filter's delay changed with the rate"; exit 1; }
+
+"$host" "$uri" 44100 1 "$work/missing.wav" x=0.375 y=0.25 filter=1 file1="$work/no such file.wav" \
+    >/dev/null 2>"$work/missing.txt"
+[ -s "$work/missing.txt" ] || { echo "FAIL: a missing filter file gave no message"; exit 1; }
+echo "a missing filter file: $(head -n 1 "$work/missing.txt"), and play goes on"
