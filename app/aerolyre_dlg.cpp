@@ -132,6 +132,13 @@ BOOL CAerolyreDlg::OnInitDialog() {
         m_bMidiStored = true;
     }
     if (m_nMidiMode != 0) SetMidiMode(m_nMidiMode);
+    // MIDI in as last time; --midi-in opens it for this run without changing the setting.
+    if (m_bMidiIn || s_bMidiInGiven) {
+        const bool bSetting = m_bMidiIn, bStored = m_bMidiInStored;
+        SetMidiIn(true);
+        m_bMidiIn = bSetting;
+        m_bMidiInStored = bStored;
+    }
 
     m_strAccompFile.clear();
     m_bAccompLoop = 0;
@@ -207,6 +214,22 @@ void CAerolyreDlg::SetMidiMode(int nMode) {
     }
 }
 
+void CAerolyreDlg::SetMidiIn(bool bOn) {
+    m_bMidiIn = bOn;
+    m_bMidiInStored = true;
+    if (!bOn) {
+        m_pMidiIn.reset();
+        return;
+    }
+    if (m_pMidiIn) return;
+    m_pMidiIn = std::make_unique<CMidiIn>();
+    std::string strError;
+    if (!m_pMidiIn->Open(strError)) {
+        LogLine("MIDI in could not be opened: " + strError);
+        m_pMidiIn.reset();
+    }
+}
+
 void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     const std::string strAbout = ResString(IDS_ABOUTBOX);
     if (strAbout.empty()) return;
@@ -236,6 +259,11 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
         m_bMidiUnlimited = bChecked;
         m_bMidiStored = true;
     });
+    QAction* pMidiIn = menu.addAction(QString::fromStdString(ResString(IDS_MIDI_IN)));
+    pMidiIn->setObjectName("IDM_MIDI_IN");
+    pMidiIn->setCheckable(true);
+    pMidiIn->setChecked(m_pMidiIn != nullptr);
+    QObject::connect(pMidiIn, &QAction::triggered, this, [this](bool bChecked) { SetMidiIn(bChecked); });
     QAction* pDevice = menu.addAction(QString::fromStdString(ResString(IDS_DEVICE_MENU)));
     pDevice->setObjectName("IDM_DEVICE");
     QObject::connect(pDevice, &QAction::triggered, this, [this] { OnDeviceSettings(); });
@@ -361,6 +389,11 @@ void CAerolyreDlg::OnPlay() {
         settings.pMidiQueue = &m_pMidi->Queue();
         settings.nMidiMode = m_nMidiMode == 2 ? 1 : 0;
         settings.bMidiNoRateLimit = m_bMidiUnlimited;
+    }
+    if (m_pMidiIn) {
+        m_pMidiIn->BeginSession();
+        settings.apMidiIn[0] = m_pMidiIn->Queue(0);
+        settings.apMidiIn[1] = m_pMidiIn->Queue(1);
     }
     // The take: what the audio thread plays, as a script that renders the session again.
     CTakeWriter take;

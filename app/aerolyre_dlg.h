@@ -15,6 +15,7 @@
 #include "engine/tuning.h"
 #include "files/tone_file.h"
 #include "filter/fir_filter.h"
+#include "platform/midi_in.h"
 #include "platform/midi_out.h"
 #include "platform/qt/dialog.h"
 
@@ -116,6 +117,13 @@ public:
     bool m_bMidiUnlimited = false;  // no DIN rate limit
     std::unique_ptr<CMidiOut> m_pMidi;
     void SetMidiMode(int nMode);
+    // MIDI in: the ports while it is on (a menu choice, kept in the settings; --midi-in turns it
+    // on for one run).
+    bool m_bMidiIn = false;
+    bool m_bMidiInStored = false;
+    std::unique_ptr<CMidiIn> m_pMidiIn;
+    void SetMidiIn(bool bOn);
+    static inline bool s_bMidiInGiven = false;
     // Starts the take's script and tone; false with the reason in strError.
     bool StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning,
                    std::string& strError);

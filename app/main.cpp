@@ -15,7 +15,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: aerolyre [--device NAME] [--midi] [--take FILE.csv] [Qt options]\n"
+    "usage: aerolyre [--device NAME] [--midi] [--midi-in] [--take FILE.csv] [Qt options]\n"
     "       aerolyre --list-devices | --help | --version\n";
 
 // Takes the program's own options out of argv (Qt reads the rest); returns an exit status when
@@ -45,6 +45,10 @@ int TakeOwnOptions(int& argc, char** argv) {
         }
         if (arg == "--midi") {
             CAerolyreDlg::s_bMidiGiven = true;
+            continue;
+        }
+        if (arg == "--midi-in") {
+            CAerolyreDlg::s_bMidiInGiven = true;
             continue;
         }
         if (arg == "--take" || arg.rfind("--take=", 0) == 0) {

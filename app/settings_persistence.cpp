@@ -100,6 +100,10 @@ void CAerolyreDlg::RestoreSettings() {
         m_nMidiMode = nValue;
     }
     if (QueryDword(key.m_hKey, IDS_REG_MIDI_UNLIMITED, nValue)) m_bMidiUnlimited = nValue != 0;
+    if (QueryDword(key.m_hKey, IDS_REG_MIDI_IN, nValue)) {
+        m_bMidiIn = nValue != 0;
+        m_bMidiInStored = true;
+    }
     if (QueryDword(key.m_hKey, IDS_REG_TUNING_GUIDES, nValue)) {
         m_tuningChoice.bGuides = nValue != 0;
         m_bTuningStored = true;
@@ -158,6 +162,7 @@ void CAerolyreDlg::SaveSettings() {
         SetDword(key.m_hKey, IDS_REG_MIDI, m_nMidiMode);
         SetDword(key.m_hKey, IDS_REG_MIDI_UNLIMITED, m_bMidiUnlimited ? 1 : 0);
     }
+    if (m_bMidiInStored) SetDword(key.m_hKey, IDS_REG_MIDI_IN, m_bMidiIn ? 1 : 0);
     if (m_bTuningStored) {
         SetDword(key.m_hKey, IDS_REG_TUNING_GUIDES, m_tuningChoice.bGuides ? 1 : 0);
         SetDword(key.m_hKey, IDS_REG_TUNING_QUANTISE, m_tuningChoice.bQuantise ? 1 : 0);

@@ -47,8 +47,10 @@ BOOL CBoardDlg::OnInitDialog() {
     if (m_pTuningChoice != nullptr) {
         // The readout follows the voice's gliding pitch while the guides are shown.
         m_pReadoutTimer = new QTimer(this);
+        // So does the mark of where MIDI puts the pointer, while it does and once after.
         QObject::connect(m_pReadoutTimer, &QTimer::timeout, this, [this] {
-            if (GuidesShown()) update();
+            const bool bMidi = PerformanceState.bMidiDriving.load(std::memory_order_relaxed);
+            if (GuidesShown() || bMidi || m_bMidiMarked) update();
         });
         m_pReadoutTimer->start(kReadoutMilliseconds);
     }
@@ -125,6 +127,19 @@ void CBoardDlg::paintEvent(QPaintEvent*) {
                          QString::fromStdString(ResString(line.nId)));
     }
     if (GuidesShown()) PaintGuides(painter, rc);
+    PaintMidiPointer(painter, rc);
+}
+
+void CBoardDlg::PaintMidiPointer(QPainter& painter, const QRect& rc) {
+    const PERFORMANCESTATE& ps = PerformanceState;
+    m_bMidiMarked = ps.bMidiDriving.load(std::memory_order_relaxed);
+    if (!m_bMidiMarked) return;
+    // A ring where the pointer would be to play what MIDI plays.
+    const QPointF at(rc.left() + ps.dMidiX.load(std::memory_order_relaxed) * rc.width(),
+                     rc.top() + ps.dMidiY.load(std::memory_order_relaxed) * rc.height());
+    painter.setPen(QPen(kRootColour, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(at, 6.0, 6.0);
 }
 
 void CBoardDlg::PaintGuides(QPainter& painter, const QRect& rc) {

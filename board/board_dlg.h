@@ -44,6 +44,8 @@ private:
         return m_pTuningChoice != nullptr && m_pTuning != nullptr && m_pTuningChoice->bGuides;
     }
     // Note lines, degree 0 named, and the sounding note with its deviation in cents.
+    void PaintMidiPointer(QPainter& painter, const QRect& rc);
+    bool m_bMidiMarked = false;  // the last paint marked MIDI's pointer
     void PaintGuides(QPainter& painter, const QRect& rc);
 
     QTimer* m_pReadoutTimer = nullptr;

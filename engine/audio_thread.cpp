@@ -44,6 +44,9 @@ struct AudioSession {
     bool bTakeStarted = false;
     bool bTakeCorrection = false;  // the take records the correction's switching
     bool bRealtime = false;        // the thread runs under real-time scheduling
+    bool bMidiDriving = false;     // MIDI in, not the board, moves the pointer
+    double dBoardX = 0.0;          // the board's pointer at the last sample
+    double dBoardY = 1.0;
 };
 
 // The fields the board writes, read once for the sample.
@@ -78,11 +81,46 @@ void RecordTake(AudioSession& s, const VoiceInput& in) {
     s.bTakeStarted = true;
 }
 
+// MIDI in: what arrived since the last sample plays, and the pointer goes where MIDI puts it
+// until the board's pointer moves again (a move takes over, as with the plugin). The buttons stay
+// the board's. The take then records where MIDI put the pointer, so it replays the same.
+void DriveByMidi(AudioSession& s, VoiceInput& in) {
+    PERFORMANCESTATE& ps = PerformanceState;
+    bool bReceived = false;
+    MidiEvent m;
+    for (CMidiInQueue* pQueue : ps.apMidiIn) {
+        while (pQueue != nullptr && pQueue->TryPop(m)) {
+            EngineEvent e;
+            e.kind = EngineEvent::Kind::Midi;
+            e.nMidiSize = m.nSize;
+            for (int k = 0; k < 3; ++k) e.midi[k] = m.bytes[k];
+            s.engine.Apply(e);
+            bReceived = true;
+        }
+    }
+    const bool bBoardMoved = in.dPointerX != s.dBoardX || in.dPointerY != s.dBoardY;
+    s.dBoardX = in.dPointerX;
+    s.dBoardY = in.dPointerY;
+    const bool bWasDriving = s.bMidiDriving;
+    if (bReceived) {
+        s.bMidiDriving = true;
+    } else if (bBoardMoved) {
+        s.bMidiDriving = false;
+    }
+    if (s.bMidiDriving != bWasDriving) ps.bMidiDriving.store(s.bMidiDriving, std::memory_order_relaxed);
+    if (!s.bMidiDriving) return;
+    in.dPointerX = s.engine.MidiX();
+    in.dPointerY = s.engine.MidiY();
+    ps.dMidiX.store(in.dPointerX, std::memory_order_relaxed);
+    ps.dMidiY.store(in.dPointerY, std::memory_order_relaxed);
+}
+
 // One output sample; false when the session must end (the accompaniment failed).
 bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
     PERFORMANCESTATE& ps = PerformanceState;
 
-    const VoiceInput in = ReadVoiceInput();
+    VoiceInput in = ReadVoiceInput();
+    if (ps.apMidiIn[0] != nullptr || ps.apMidiIn[1] != nullptr) DriveByMidi(s, in);
     if (s.pTake != nullptr) RecordTake(s, in);
     const double v = s.engine.NextSample(in);
     // For the board's readout of the sounding note.
@@ -224,6 +262,8 @@ void AudioThreadProc(void*) {
         // The stage the session built, released with the session's other resources.
         session.engine.Prepare(engine, &ps);
         session.pTake = ps.pTakeQueue;
+        session.dBoardX = ps.dPointerX.load(std::memory_order_relaxed);
+        session.dBoardY = ps.dPointerY.load(std::memory_order_relaxed);
         session.bTakeCorrection = ps.pQuantiseTuning != nullptr;
         g_blockFreed.Drain();
         RenderBlocks(session);

@@ -78,6 +78,9 @@ public:
     void End() noexcept;
 
     const CVoice& Voice() const { return m_voice; }
+    // Where the MIDI received so far puts the pointer.
+    double MidiX() const { return m_player.X(); }
+    double MidiY() const { return m_player.Y(); }
     std::uint64_t SamplesRendered() const { return m_nSample; }
 
 private:

@@ -71,6 +71,12 @@ struct PERFORMANCESTATE : FirStageState {
     int nMidiBendRange;     // semitones, single channel
     bool bMidiNoRateLimit;  // virtual ports: no DIN rate limit
     CSpscQueue<TakeRow, 65536>* pTakeQueue;
+    // MIDI in: queues the audio thread drains when not null (set before it starts), and, while
+    // MIDI drives the voice, where it puts the pointer, for the board.
+    CMidiInQueue* apMidiIn[2];
+    std::atomic<bool> bMidiDriving;
+    std::atomic<double> dMidiX;
+    std::atomic<double> dMidiY;
 };
 
 // Static storage: every field is zero when the program starts.

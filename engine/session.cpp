@@ -68,6 +68,9 @@ void ResetSessionRecord(const SessionSettings& settings) {
     ps.nMidiBendRange = settings.nMidiBendRange;
     ps.bMidiNoRateLimit = settings.bMidiNoRateLimit;
     ps.pTakeQueue = settings.pTakeQueue;
+    ps.apMidiIn[0] = settings.apMidiIn[0];
+    ps.apMidiIn[1] = settings.apMidiIn[1];
+    ps.bMidiDriving.store(false, std::memory_order_relaxed);
     ps.bQuantiseOn.store(settings.pQuantise != nullptr && settings.bQuantise, std::memory_order_relaxed);
     for (WAVEHDR& hdr : ps.aWaveHdr) ZeroWaveHeader(hdr);
     ps.hWaveOut = nullptr;

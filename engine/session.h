@@ -36,6 +36,8 @@ struct SessionSettings {
     int nMidiBendRange = 12;        // single channel
     bool bMidiNoRateLimit = false;  // virtual ports take any rate
     CSpscQueue<TakeRow, 65536>* pTakeQueue = nullptr;
+    // MIDI in: the ports' queues the audio thread drains (null: none); they outlive the session.
+    CMidiInQueue* apMidiIn[2] = {nullptr, nullptr};
 };
 
 // Asks for the recording file; false when the user cancels.

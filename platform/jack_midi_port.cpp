@@ -29,15 +29,17 @@ CJackMidiPort::~CJackMidiPort() {
 
 bool CJackMidiPort::Open(std::string& strError) {
     jack_status_t status{};
-    m_pClient = jack_client_open("aerolyre-midi", JackNoStartServer, &status);
+    m_pClient = jack_client_open(m_pInput != nullptr ? "aerolyre-midi-in" : "aerolyre-midi",
+                                 JackNoStartServer, &status);
     if (m_pClient == nullptr) {
         strError = "JACK: no server is running";
         return false;
     }
-    m_pRing = jack_ringbuffer_create(kRingBytes);
-    m_pPort = jack_port_register(m_pClient, "aerolyre", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (m_pRing == nullptr || m_pPort == nullptr ||
-        jack_set_process_callback(m_pClient, &Process, this) != 0) {
+    if (m_pInput == nullptr) m_pRing = jack_ringbuffer_create(kRingBytes);
+    m_pPort = jack_port_register(m_pClient, "aerolyre", JACK_DEFAULT_MIDI_TYPE,
+                                 m_pInput != nullptr ? JackPortIsInput : JackPortIsOutput, 0);
+    if ((m_pInput == nullptr && m_pRing == nullptr) || m_pPort == nullptr ||
+        jack_set_process_callback(m_pClient, m_pInput != nullptr ? &ProcessInput : &Process, this) != 0) {
         strError = "JACK: the MIDI port could not be made";
         return false;
     }
@@ -74,6 +76,23 @@ int CJackMidiPort::Process(std::uint32_t nFrames, void* pArg) {
         if (pOut == nullptr) break;
         jack_ringbuffer_read(self->m_pRing, frame, 1 + nSize);
         for (std::size_t i = 0; i < nSize; ++i) pOut[i] = static_cast<jack_midi_data_t>(frame[1 + i]);
+    }
+    return 0;
+}
+
+int CJackMidiPort::ProcessInput(std::uint32_t nFrames, void* pArg) {
+    auto* self = static_cast<CJackMidiPort*>(pArg);
+    void* pBuffer = jack_port_get_buffer(self->m_pPort, nFrames);
+    const std::uint32_t nEvents = jack_midi_get_event_count(pBuffer);
+    for (std::uint32_t i = 0; i < nEvents; ++i) {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, pBuffer, i) != 0) continue;
+        // The voice takes channel messages only; system messages and SysEx pass it by.
+        if (event.size < 1 || event.size > kMaxMessage || event.buffer[0] >= 0xF0) continue;
+        MidiEvent e;
+        e.nSize = static_cast<std::uint8_t>(event.size);
+        for (std::size_t k = 0; k < event.size; ++k) e.bytes[k] = event.buffer[k];
+        self->m_pInput->TryPush(e);  // a full queue (no session draining it) drops
     }
     return 0;
 }

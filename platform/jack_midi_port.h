@@ -1,7 +1,9 @@
-// MIDI out on JACK: a client "aerolyre-midi" with one output port "aerolyre". Messages cross to
+// MIDI on JACK. Out: a client "aerolyre-midi" with one output port "aerolyre". Messages cross to
 // the server's process callback through a lock-free ring of our own, so a send never waits on
 // the server: a ring with no room (a server that stalled or died) refuses the message, and the
-// caller counts it. A server that goes away is noticed through JACK's shutdown callback.
+// caller counts it. In: a client "aerolyre-midi-in" with one input port "aerolyre", whose
+// process callback hands each message to a queue (the callback its only producer). A server that
+// goes away is noticed through JACK's shutdown callback.
 #pragma once
 
 #include <jack/ringbuffer.h>
@@ -11,9 +13,12 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/midi_event.h"
+
 class CJackMidiPort {
 public:
-    CJackMidiPort() = default;
+    // An output port, or with pInput an input port that feeds that queue.
+    explicit CJackMidiPort(CMidiInQueue* pInput = nullptr) : m_pInput(pInput) {}
     // Closes the client, waiting at most the server-call limit for a server that is gone.
     ~CJackMidiPort();
     CJackMidiPort(const CJackMidiPort&) = delete;
@@ -28,10 +33,12 @@ public:
 
 private:
     static int Process(std::uint32_t nFrames, void* pArg);
+    static int ProcessInput(std::uint32_t nFrames, void* pArg);
     static void Shutdown(void* pArg);
 
     jack_client_t* m_pClient = nullptr;
     jack_port_t* m_pPort = nullptr;
     jack_ringbuffer_t* m_pRing = nullptr;
+    CMidiInQueue* m_pInput = nullptr;
     std::atomic<bool> m_bGone{false};
 };

@@ -12,15 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/spsc_queue.h"
-
-struct MidiEvent {
-    std::uint64_t nSample = 0;
-    std::uint8_t nSize = 0;
-    std::uint8_t bytes[3] = {};
-};
-
-using CMidiEventQueue = CSpscQueue<MidiEvent, 16384>;
+#include "platform/midi_event.h"
 
 class RtMidiOut;
 class CJackMidiPort;

@@ -110,6 +110,11 @@ struct WorkJob {
     char szPath[1024] = {};  // Load: the file, zero-terminated
 };
 
+// The worker's answer: a built stage for the audio thread.
+struct StageMessage {
+    CPluginStage* pStage;
+};
+
 class CPlugin {
 public:
     CPlugin(double dRate, const LV2_URID_Map& map, const LV2_Worker_Schedule& schedule)
@@ -198,7 +203,8 @@ public:
             if (pStage != nullptr) m_builtFilter = job.settings;
             lock.unlock();
             if (pStage == nullptr) return LV2_WORKER_ERR_NO_SPACE;
-            if (respond(h, sizeof pStage, &pStage) != LV2_WORKER_SUCCESS) {
+            const StageMessage message{pStage};
+            if (respond(h, sizeof message, &message) != LV2_WORKER_SUCCESS) {
                 delete pStage;
                 return LV2_WORKER_ERR_NO_SPACE;
             }
@@ -210,11 +216,11 @@ public:
 
     // Back on the audio thread, between blocks: the new stage plays, the old goes to be freed.
     LV2_Worker_Status WorkResponse(std::uint32_t nSize, const void* pBody) noexcept {
-        if (nSize != sizeof(CPluginStage*)) return LV2_WORKER_ERR_UNKNOWN;
-        CPluginStage* pStage = nullptr;
-        std::memcpy(&pStage, pBody, sizeof pStage);
+        if (nSize != sizeof(StageMessage)) return LV2_WORKER_ERR_UNKNOWN;
+        StageMessage message{};
+        std::memcpy(&message, pBody, sizeof message);
         // The old stage is freed on the worker, after the next run() has handed it over.
-        CPluginStage* pOld = Install(pStage);
+        CPluginStage* pOld = Install(message.pStage);
         for (CPluginStage*& p : m_apRetired) {
             if (pOld != nullptr && p == nullptr) std::swap(p, pOld);
         }

@@ -13,6 +13,8 @@ constexpr unsigned IDS_MIDI_OFF = 105;
 constexpr unsigned IDS_MIDI_MPE = 106;
 constexpr unsigned IDS_MIDI_SINGLE = 107;
 constexpr unsigned IDS_MIDI_UNLIMITED = 108;
+// Background menu: MIDI in.
+constexpr unsigned IDS_MIDI_IN = 109;
 
 // Registry key and value names.
 constexpr unsigned IDS_REG_SUBKEY = 200;
@@ -39,6 +41,7 @@ constexpr unsigned IDS_REG_TUNING_REFERENCE = 235;
 constexpr unsigned IDS_REG_MIDI = 236;
 constexpr unsigned IDS_REG_MIDI_UNLIMITED = 237;
 constexpr unsigned IDS_REG_TUNING_STRENGTH = 238;
+constexpr unsigned IDS_REG_MIDI_IN = 239;
 
 // Messages of the play command and the parameter derivation.
 constexpr unsigned IDS_ERR_BUFFER = 1000;
