@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
 #include <map>
 #include <random>
@@ -12,7 +13,11 @@
 #include <vector>
 
 #include "bench/random_taps.h"
+#include "engine/audio_thread.h"
 #include "engine/engine.h"
+#include "engine/performance_state.h"
+#include "engine/session.h"
+#include "engine/tone_texts.h"
 #include "filter/fir_filter.h"
 
 namespace {
@@ -80,7 +85,12 @@ void BM_PluginRunBlocksOf64(benchmark::State& state) {
     const LV2_Descriptor* d = descriptorOf(0);
     LV2_URID_Map map = {nullptr, MapUri};
     const LV2_Feature mapFeature = {LV2_URID__map, &map};
-    const LV2_Feature* features[] = {&mapFeature, nullptr};
+    // The filter stays off, so the worker is never asked for anything.
+    LV2_Worker_Schedule schedule = {nullptr, [](LV2_Worker_Schedule_Handle, std::uint32_t, const void*) {
+                                        return LV2_WORKER_ERR_NO_SPACE;
+                                    }};
+    const LV2_Feature scheduleFeature = {LV2_WORKER__schedule, &schedule};
+    const LV2_Feature* features[] = {&mapFeature, &scheduleFeature, nullptr};
     LV2_Handle h = d->instantiate(d, 44100, "", features);
     // Ports: out, x, y, left, right, then the tone settings at their defaults, then MIDI in.
     float out[64];
@@ -101,6 +111,34 @@ void BM_PluginRunBlocksOf64(benchmark::State& state) {
 
 }  // namespace
 
+// The render tool's work per sample: the session's renderer (pointer fields, engine, clamp and
+// store) on the caller's thread, as aerolyre-render runs it.
+void BM_RenderToolPerSample(benchmark::State& state) {
+    InitPerformanceState();
+    SessionSettings s;
+    s.texts = StartupParameterTexts();
+    s.dwOverCycleData = kOverCycleItemData[0];
+    s.strCache = "64";
+    if (!PrepareSession(s, nullptr)) {
+        state.SkipWithError("the session did not start");
+        return;
+    }
+    {
+        CSessionRenderer renderer;
+        PerformanceState.dPointerX.store(0.4);
+        PerformanceState.dPointerY.store(0.2);
+        std::int16_t n = 0;
+        for (auto _ : state) {
+            renderer.Next(n);
+            benchmark::DoNotOptimize(n);
+        }
+        renderer.End();
+    }
+    EndPreparedSession();
+    state.SetItemsProcessed(state.iterations());
+}
+
 BENCHMARK(BM_EnginePerSample)->ArgsProduct({{44100, 48000}, {0, 4}, {0, 1}});
+BENCHMARK(BM_RenderToolPerSample);
 BENCHMARK(BM_EngineBlocksOf64);
 BENCHMARK(BM_PluginRunBlocksOf64);

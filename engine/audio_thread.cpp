@@ -147,6 +147,45 @@ bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
     return true;
 }
 
+// Bottom left is silent: nothing sounds until the board reports a movement.
+void PointerAtRest() {
+    PERFORMANCESTATE& ps = PerformanceState;
+    ps.dRightClickFactor.store(1.0, std::memory_order_relaxed);
+    ps.dLeftClickFactor.store(1.0, std::memory_order_relaxed);
+    ps.dPointerX.store(0.0, std::memory_order_relaxed);
+    ps.dPointerY.store(1.0, std::memory_order_relaxed);
+}
+
+// The engine from the shared record, the pointer as the start left it.
+void BeginSessionRender(AudioSession& s) {
+    PERFORMANCESTATE& ps = PerformanceState;
+    EngineSettings engine;
+    engine.params = ParametersOf(ps);
+    engine.pTuning = ps.pQuantiseTuning;
+    engine.bCorrectionOn = ps.bQuantiseOn.load(std::memory_order_relaxed);
+    engine.dStrength = ps.dQuantiseStrength;
+    engine.pMidiOut = ps.pMidiQueue;
+    engine.midiMode = ps.nMidiMode == 1 ? MidiMode::Single : MidiMode::Mpe;
+    engine.nMidiBendRange = ps.nMidiBendRange;
+    engine.bMidiRateLimit = !ps.bMidiNoRateLimit;
+    // The stage the session built, released with the session's other resources.
+    s.engine.Prepare(engine, &ps);
+    s.pTake = ps.pTakeQueue;
+    s.dBoardX = ps.dPointerX.load(std::memory_order_relaxed);
+    s.dBoardY = ps.dPointerY.load(std::memory_order_relaxed);
+    s.bTakeCorrection = ps.pQuantiseTuning != nullptr;
+}
+
+// The end of play: a sounding note ends, and the take's last row marks its length.
+void EndSessionRender(AudioSession& s) {
+    s.engine.End();
+    if (s.pTake != nullptr) {
+        const VoiceInput& in = s.lastInput;
+        s.pTake->TryPush(TakeRow{s.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0,
+                                 in.dRightClickFactor != 1.0, true});
+    }
+}
+
 // Renders and queues blocks until the session must end.
 void RenderBlocks(AudioSession& s) {
     PERFORMANCESTATE& ps = PerformanceState;
@@ -221,6 +260,23 @@ void ReleaseSessionResources(bool bBlocksQueued) {
 
 void SetAudioSampleHook(AudioSampleHook pfnHook) { g_pfnSampleHook = pfnHook; }
 
+struct CSessionRenderer::State : AudioSession {};
+
+CSessionRenderer::CSessionRenderer() : m_pState(std::make_unique<State>()) {
+    PointerAtRest();
+    BeginSessionRender(*m_pState);
+}
+
+CSessionRenderer::~CSessionRenderer() = default;
+
+bool CSessionRenderer::Next(std::int16_t& nOut) {
+    if (!RenderOneSample(*m_pState, nOut)) return false;
+    ++m_pState->nRendered;
+    return true;
+}
+
+void CSessionRenderer::End() { EndSessionRender(*m_pState); }
+
 void WaveOutDoneProc(HWAVEOUT, UINT uMsg, DWORD_PTR, DWORD_PTR dwParam1, DWORD_PTR) {
     // Runs on the wave output's thread: the flag, and a wake-up that never blocks.
     if (uMsg == WOM_DONE) {
@@ -231,11 +287,7 @@ void WaveOutDoneProc(HWAVEOUT, UINT uMsg, DWORD_PTR, DWORD_PTR dwParam1, DWORD_P
 
 void AudioThreadProc(void*) {
     PERFORMANCESTATE& ps = PerformanceState;
-    // Bottom left is silent: nothing sounds until the board reports a movement.
-    ps.dRightClickFactor.store(1.0, std::memory_order_relaxed);
-    ps.dLeftClickFactor.store(1.0, std::memory_order_relaxed);
-    ps.dPointerX.store(0.0, std::memory_order_relaxed);
-    ps.dPointerY.store(1.0, std::memory_order_relaxed);
+    PointerAtRest();
 
     // Nothing may leave this thread as an exception: std::terminate would end the program with
     // the session's files half written and the board waiting for ever. The session ends as for
@@ -250,30 +302,10 @@ void AudioThreadProc(void*) {
             session.bRealtime = MakeThisThreadRealtime(kAudioThreadPriority, strReason);
             if (!session.bRealtime) ReportRealtimeRefused(strReason);
         }
-        EngineSettings engine;
-        engine.params = ParametersOf(ps);
-        engine.pTuning = ps.pQuantiseTuning;
-        engine.bCorrectionOn = ps.bQuantiseOn.load(std::memory_order_relaxed);
-        engine.dStrength = ps.dQuantiseStrength;
-        engine.pMidiOut = ps.pMidiQueue;
-        engine.midiMode = ps.nMidiMode == 1 ? MidiMode::Single : MidiMode::Mpe;
-        engine.nMidiBendRange = ps.nMidiBendRange;
-        engine.bMidiRateLimit = !ps.bMidiNoRateLimit;
-        // The stage the session built, released with the session's other resources.
-        session.engine.Prepare(engine, &ps);
-        session.pTake = ps.pTakeQueue;
-        session.dBoardX = ps.dPointerX.load(std::memory_order_relaxed);
-        session.dBoardY = ps.dPointerY.load(std::memory_order_relaxed);
-        session.bTakeCorrection = ps.pQuantiseTuning != nullptr;
+        BeginSessionRender(session);
         g_blockFreed.Drain();
         RenderBlocks(session);
-        // The end of play: a sounding note ends, and the take's last row marks its length.
-        session.engine.End();
-        if (session.pTake != nullptr) {
-            const VoiceInput& in = session.lastInput;
-            session.pTake->TryPush(TakeRow{session.nRendered, in.dPointerX, in.dPointerY,
-                                           in.dLeftClickFactor != 1.0, in.dRightClickFactor != 1.0, true});
-        }
+        EndSessionRender(session);
     } catch (...) {
         g_bFailed.store(true, kRelease);
     }

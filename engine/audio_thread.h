@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/wave_out.h"
 
@@ -26,3 +27,24 @@ void WaveOutDoneProc(HWAVEOUT hwo, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR dw
 // only while no audio thread runs.
 using AudioSampleHook = void (*)(std::uint64_t nSample);
 void SetAudioSampleHook(AudioSampleHook pfnHook);
+
+// The audio thread's per-sample work for a driver that renders on its own thread, without a
+// device (the render tool): the pointer at rest and the engine prepared from the shared record of a
+// session prepared by PrepareSession; then one output sample after another, exactly as the audio
+// thread renders them.
+class CSessionRenderer {
+public:
+    CSessionRenderer();
+    ~CSessionRenderer();
+    CSessionRenderer(const CSessionRenderer&) = delete;
+    CSessionRenderer& operator=(const CSessionRenderer&) = delete;
+
+    // The next output sample; false when the session must end (its accompaniment failed).
+    bool Next(std::int16_t& nOut);
+    // The end of play: MIDI's last messages and the take's last row.
+    void End();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_pState;
+};

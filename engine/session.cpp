@@ -144,7 +144,7 @@ bool StartAudioThread() {
 
 }  // namespace
 
-bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath) {
+bool PrepareSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath) {
     PERFORMANCESTATE& ps = PerformanceState;
     if (ps.nActiveThreads.load(kAcquire) != 0) {
         AfxMessageBox(IDS_ERR_WAVE_OUT);
@@ -158,7 +158,18 @@ bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRec
         return Fail(nMessage);
     }
     if (!BuildFirStage(settings.fir, ps)) return Fail(IDS_ERR_OUT_OF_MEMORY);
-    return OpenStreams(settings, askRecordPath) && OpenDevice() && StartAudioThread();
+    if (!OpenStreams(settings, askRecordPath)) return false;
+    ps.nBlockSamples = static_cast<int>(ps.nBlockBytes / 2);
+    return true;
+}
+
+void EndPreparedSession() {
+    ReleaseSessionResources(false);
+    PerformanceState.bRunning.store(0, kRelease);
+}
+
+bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath) {
+    return PrepareSession(settings, askRecordPath) && OpenDevice() && StartAudioThread();
 }
 
 void StopSession() {

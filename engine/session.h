@@ -48,6 +48,12 @@ using RecordPathQuery = std::function<bool(std::string& strPath)>;
 // the result is false; the settings can be corrected and the start tried again.
 bool StartSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath);
 
+// The same without a sound device or an audio thread, for a driver that renders the samples
+// itself (CSessionRenderer): the derivation, the filter stage, the accompaniment and the
+// recording. EndPreparedSession releases them as the audio thread's end does.
+bool PrepareSession(const SessionSettings& settings, const RecordPathQuery& askRecordPath);
+void EndPreparedSession();
+
 // Ends a session the way the board's closing does: asks the audio thread to stop and waits for it
 // in 100 ms sleeps when one was live; then joins it.
 void StopSession();

@@ -1,5 +1,5 @@
 // aerolyre-render: the instrument's engine driven by a gesture script instead of the board,
-// writing what the audio thread stores into its output blocks to a WAV file.
+// writing what the audio thread would store into its output blocks to a WAV file.
 //
 //   aerolyre-render [OPTIONS] GESTURE.csv OUT.wav
 #include <unistd.h>
@@ -279,7 +279,7 @@ public:
         return false;
     }
 
-    // On the audio thread of the render; false after a write error (the render then stops).
+    // A block of the render; false after a write error (the render then stops).
     bool Append(const std::int16_t* pSamples, std::size_t nCount) {
         if (m_bStdout) return WriteStdout(pSamples, nCount * sizeof(std::int16_t));
         try {
@@ -467,7 +467,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    // MIDI events leave the audio thread through the queue; taken from it after every block.
+    // MIDI events leave the engine through the queue; taken from it after every block.
     auto pMidiQueue = std::make_unique<CMidiEventQueue>();
     std::vector<MidiEvent> midi;
     auto drainMidi = [&] {

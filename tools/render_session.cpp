@@ -1,58 +1,9 @@
-// The render driver: sample hook, immediate device, and the wait for the session's end.
+// The render driver: the session's samples rendered on the caller's thread, the script's rows
+// applied at their samples.
 #include "tools/render_session.h"
-
-#include <algorithm>
 
 #include "engine/audio_thread.h"
 #include "engine/performance_state.h"
-#include "platform/wave_out.h"
-
-namespace {
-
-// What the audio thread renders, and where the script stands. Touched only by the audio thread
-// while it runs, and by RenderSession before and after.
-struct Render {
-    const std::vector<GestureRow>* pRows = nullptr;
-    std::size_t nNextRow = 0;
-    std::uint64_t nTotal = 0;
-    std::uint64_t nDelivered = 0;
-    const RenderSink* pSink = nullptr;
-} g_render;
-
-// Hands on what is still wanted of these samples; ends the session at the script's end or when
-// the sink refuses.
-void Deliver(const std::int16_t* pSamples, std::size_t nCount) {
-    const auto nTake =
-        static_cast<std::size_t>(std::min<std::uint64_t>(nCount, g_render.nTotal - g_render.nDelivered));
-    g_render.nDelivered += nTake;
-    const bool bMore = nTake == 0 || (*g_render.pSink)(pSamples, nTake);
-    if (!bMore || g_render.nDelivered >= g_render.nTotal)
-        PerformanceState.bRunning.store(0, std::memory_order_release);
-}
-
-// Before each output sample: apply the rows that start here; at the end, take the samples of the
-// block being filled (it is never queued) and stop.
-void OnSample(std::uint64_t nSample) {
-    const std::vector<GestureRow>& rows = *g_render.pRows;
-    while (g_render.nNextRow < rows.size() && rows[g_render.nNextRow].nSample <= nSample) {
-        ApplyGestureRow(rows[g_render.nNextRow++]);
-    }
-    if (nSample == g_render.nTotal) {
-        PERFORMANCESTATE& ps = PerformanceState;
-        const auto n = static_cast<std::uint64_t>(ps.nBlockSamples);
-        const std::int16_t* pBlock = ps.pSamples + ((nSample / n) % kBlockCount) * n;
-        Deliver(pBlock, nSample % n);
-        ps.bRunning.store(0, std::memory_order_release);
-    }
-}
-
-void OnBlock(const std::int16_t* pSamples, std::size_t nCount) {
-    Deliver(pSamples, nCount);
-    // Blocks of no samples never reach a sample: end after the first.
-    if (nCount == 0) PerformanceState.bRunning.store(0, std::memory_order_release);
-}
-
-}  // namespace
 
 void ApplyGestureRow(const GestureRow& row) {
     PERFORMANCESTATE& ps = PerformanceState;
@@ -78,14 +29,30 @@ bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow
 
 bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,
                    const RecordPathQuery& askRecordPath, const RenderSink& sink) {
-    g_render = Render{&rows, 0, rows.empty() ? 0 : rows.back().nSample, 0, &sink};
-
-    SetImmediateWaveDevice(OnBlock);
-    SetAudioSampleHook(OnSample);
-    const bool bStarted = StartSession(settings, askRecordPath);
-    // The session ends itself once the script's last sample is rendered.
-    if (bStarted) WaitForAudioThread();
-    SetAudioSampleHook(nullptr);
-    SetImmediateWaveDevice(nullptr);
-    return bStarted;
+    if (!PrepareSession(settings, askRecordPath)) return false;
+    const std::uint64_t nTotal = rows.empty() ? 0 : rows.back().nSample;
+    const auto nBlock = static_cast<std::size_t>(PerformanceState.nBlockSamples);
+    // The samples go out a block at a time, as the device would get them; blocks of no samples
+    // never reach a sample.
+    std::vector<std::int16_t> block(nBlock);
+    CSessionRenderer renderer;
+    std::size_t nRow = 0;
+    std::size_t nFill = 0;
+    bool bMore = nBlock > 0;
+    for (std::uint64_t n = 0; bMore && n < nTotal; ++n) {
+        while (nRow < rows.size() && rows[nRow].nSample <= n) ApplyGestureRow(rows[nRow++]);
+        // A failed accompaniment ends the session; the block it cut short is never played.
+        if (!renderer.Next(block[nFill])) {
+            nFill = 0;
+            break;
+        }
+        if (++nFill == nBlock) {
+            bMore = sink(block.data(), nFill);
+            nFill = 0;
+        }
+    }
+    if (bMore && nFill > 0) sink(block.data(), nFill);
+    renderer.End();
+    EndPreparedSession();
+    return true;
 }

@@ -1,5 +1,6 @@
-// Renders a play session without a board or a sound card: the gesture script drives the pointer
-// sample by sample, and an immediate wave device collects every block the audio thread queues.
+// Renders a play session without a board, a sound card or an audio thread: the gesture script
+// drives the pointer sample by sample, and the session's per-sample work runs on the caller's
+// thread, exactly as the audio thread would run it.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,7 @@
 bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,
                    const RecordPathQuery& askRecordPath, std::vector<std::int16_t>& samples);
 
-// The same, handing the samples to a sink as they are rendered (on the audio thread), so memory
+// The same, handing the samples to a sink a block at a time as they are rendered, so memory
 // stays constant however long the script. The sink returns false to end the render early.
 using RenderSink = std::function<bool(const std::int16_t* pSamples, std::size_t nCount)>;
 bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,

@@ -8,6 +8,9 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/audio_thread.h"
+#include "engine/performance_state.h"
+#include "engine/pitch_mapping.h"
 #include "engine/tuning.h"
 #include "filter/fir_filter.h"
 #include "platform/sample_scale.h"
@@ -232,4 +235,58 @@ TEST(Engine, MpeMemberChannelsBendFortyEightAndPressureBeforeTheNoteCounts) {
     EXPECT_NEAR(heard[1].first, 84, 0.01);
     EXPECT_NEAR(heard[1].second, 0.8, 1e-9);
     EXPECT_NEAR(heard[2].first, 48, 0.01) << "channel 4's note has no bend of channel 3's";
+}
+
+// MIDI in through the session's per-sample work, as the program's audio thread does it: a note
+// moves the pointer to where it sounds, a move of the board's pointer takes over, and the next
+// message (from the other port) hands the pointer back to MIDI; the sound follows each.
+TEST(SessionRenderer, MidiInDrivesThePointerUntilTheBoardMoves) {
+    CMidiInQueue alsa, jack;
+    SessionSettings s = StartupSession();
+    s.apMidiIn[0] = &alsa;
+    s.apMidiIn[1] = &jack;
+    ASSERT_TRUE(PrepareSession(s, nullptr));
+    PERFORMANCESTATE& ps = PerformanceState;
+    const PitchMapping map = PitchMapping::FromState(ps);
+    {
+        CSessionRenderer renderer;
+        std::vector<std::int16_t> out;
+        const auto run = [&](int nSamples) {
+            for (int i = 0; i < nSamples; ++i) {
+                std::int16_t n = 0;
+                ASSERT_TRUE(renderer.Next(n));
+                out.push_back(n);
+            }
+        };
+        MidiEvent on;
+        on.nSize = 3;
+        on.bytes[0] = 0x90, on.bytes[1] = 69, on.bytes[2] = 127;
+        ASSERT_TRUE(jack.TryPush(on));
+        run(22050);
+        EXPECT_TRUE(ps.bMidiDriving.load());
+        EXPECT_NEAR(ps.dMidiX.load(), map.XForLog2Hz(std::log2(440.0)), 1e-9);
+        EXPECT_NEAR(MeasureHz(out, 11025, 22050), 440.0, 440.0 * 0.0006) << "within a cent of A4";
+
+        // The board's pointer moves: it plays from there, MIDI's note still held.
+        ps.dPointerX.store(0.3);
+        ps.dPointerY.store(0.0);
+        run(22050);
+        EXPECT_FALSE(ps.bMidiDriving.load());
+        EXPECT_NEAR(MeasureHz(out, 33075, 44100), std::exp2(map.Log2HzAt(0.3)), 0.5);
+
+        // A Note Off from the ALSA port: MIDI again, and with no note held, silence.
+        MidiEvent off = on;
+        off.bytes[0] = 0x80;
+        ASSERT_TRUE(alsa.TryPush(off));
+        run(22050);
+        EXPECT_TRUE(ps.bMidiDriving.load());
+        EXPECT_EQ(ps.dMidiY.load(), 1.0);
+        int nPeak = 0;
+        for (std::size_t i = out.size() - 2205; i < out.size(); ++i)
+            nPeak = std::max(nPeak, std::abs(int{out[i]}));
+        EXPECT_EQ(nPeak, 0);
+        renderer.End();
+    }
+    EndPreparedSession();
+    PerformanceState.apMidiIn[0] = PerformanceState.apMidiIn[1] = nullptr;
 }

@@ -185,7 +185,7 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
         Later([&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             ASSERT_NE(menu, nullptr);
-            if (menu == nullptr || menu->actions().size() != 5) {  // the separator and the four entries
+            if (menu == nullptr || menu->actions().size() != 6) {  // the separator and the five entries
                 ADD_FAILURE() << "not the background menu";
                 if (menu != nullptr) menu->close();
                 return;
@@ -201,7 +201,10 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
             EXPECT_EQ(midi[4]->text(), QString::fromUtf8("速度制限なし (仮想ポート用)"));
             EXPECT_TRUE(midi[4]->isCheckable());
             EXPECT_FALSE(midi[4]->isChecked()) << "the DIN rate by default";
-            EXPECT_EQ(menu->actions()[4]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
+            EXPECT_EQ(menu->actions()[4]->text(), QString::fromUtf8("MIDI入力 (ポート aerolyre)(&I)"));
+            EXPECT_TRUE(menu->actions()[4]->isCheckable());
+            EXPECT_FALSE(menu->actions()[4]->isChecked()) << "no MIDI in by default";
+            EXPECT_EQ(menu->actions()[5]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
             Later([&] {
                 auto* about = ActiveModal<QDialog>();
                 ASSERT_NE(about, nullptr);
