@@ -266,6 +266,8 @@ TEST(SessionRenderer, MidiInDrivesThePointerUntilTheBoardMoves) {
         EXPECT_TRUE(ps.bMidiDriving.load());
         EXPECT_NEAR(ps.dMidiX.load(), map.XForLog2Hz(std::log2(440.0)), 1e-9);
         EXPECT_NEAR(MeasureHz(out, 11025, 22050), 440.0, 440.0 * 0.0006) << "within a cent of A4";
+        // The board's readout of the sounding note says the same.
+        EXPECT_NEAR(std::exp2(map.Log2HzOfStep(ps.dSoundingInc.load())), 440.0, 440.0 * 0.0006);
 
         // The board's pointer moves: it plays from there, MIDI's note still held.
         ps.dPointerX.store(0.3);
