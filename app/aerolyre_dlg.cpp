@@ -264,6 +264,17 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     pMidiIn->setCheckable(true);
     pMidiIn->setChecked(m_pMidiIn != nullptr);
     QObject::connect(pMidiIn, &QAction::triggered, this, [this](bool bChecked) { SetMidiIn(bChecked); });
+    QMenu* pTablet = menu.addMenu(QString::fromStdString(ResString(IDS_TABLET_MENU)));
+    pTablet->setObjectName("IDM_TABLET");
+    for (int nMode = 0; nMode < kTabletModeCount; ++nMode) {
+        QAction* pMode = pTablet->addAction(QString::fromStdString(ResString(IDS_TABLET_OFF + nMode)));
+        pMode->setCheckable(true);
+        pMode->setChecked(static_cast<int>(m_tabletMode) == nMode);
+        QObject::connect(pMode, &QAction::triggered, this, [this, nMode] {
+            m_tabletMode = static_cast<TabletMode>(nMode);
+            m_bTabletStored = true;
+        });
+    }
     QAction* pDevice = menu.addAction(QString::fromStdString(ResString(IDS_DEVICE_MENU)));
     pDevice->setObjectName("IDM_DEVICE");
     QObject::connect(pDevice, &QAction::triggered, this, [this] { OnDeviceSettings(); });
@@ -415,6 +426,7 @@ void CAerolyreDlg::OnPlay() {
         m_pMidi->BeginSession(kBlockCount * PerformanceState.nBlockSamples /
                               static_cast<double>(kSampleRate));
     board.m_pTuningChoice = &m_tuningChoice;
+    board.m_tabletMode = m_tabletMode;
     board.m_pTuning = &m_tuning;
     // The audio thread renders while the board is up; when it returns the thread has ended.
     board.DoModal();

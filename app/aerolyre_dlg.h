@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "board/board_dlg.h"
 #include "engine/session.h"
 #include "engine/tone_texts.h"
 #include "engine/tuning.h"
@@ -124,6 +125,9 @@ public:
     std::unique_ptr<CMidiIn> m_pMidiIn;
     void SetMidiIn(bool bOn);
     static inline bool s_bMidiInGiven = false;
+    // Pen tablets: how a pen plays the board (a menu choice, kept in the settings once chosen).
+    TabletMode m_tabletMode = TabletMode::Off;
+    bool m_bTabletStored = false;
     // Starts the take's script and tone; false with the reason in strError.
     bool StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning,
                    std::string& strError);

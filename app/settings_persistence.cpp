@@ -100,6 +100,10 @@ void CAerolyreDlg::RestoreSettings() {
         m_nMidiMode = nValue;
     }
     if (QueryDword(key.m_hKey, IDS_REG_MIDI_UNLIMITED, nValue)) m_bMidiUnlimited = nValue != 0;
+    if (QueryDword(key.m_hKey, IDS_REG_TABLET, nValue) && nValue >= 0 && nValue < kTabletModeCount) {
+        m_tabletMode = static_cast<TabletMode>(nValue);
+        m_bTabletStored = true;
+    }
     if (QueryDword(key.m_hKey, IDS_REG_MIDI_IN, nValue)) {
         m_bMidiIn = nValue != 0;
         m_bMidiInStored = true;
@@ -163,6 +167,7 @@ void CAerolyreDlg::SaveSettings() {
         SetDword(key.m_hKey, IDS_REG_MIDI_UNLIMITED, m_bMidiUnlimited ? 1 : 0);
     }
     if (m_bMidiInStored) SetDword(key.m_hKey, IDS_REG_MIDI_IN, m_bMidiIn ? 1 : 0);
+    if (m_bTabletStored) SetDword(key.m_hKey, IDS_REG_TABLET, static_cast<int>(m_tabletMode));
     if (m_bTuningStored) {
         SetDword(key.m_hKey, IDS_REG_TUNING_GUIDES, m_tuningChoice.bGuides ? 1 : 0);
         SetDword(key.m_hKey, IDS_REG_TUNING_QUANTISE, m_tuningChoice.bQuantise ? 1 : 0);

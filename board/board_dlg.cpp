@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTabletEvent>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "engine/performance_state.h"
@@ -57,17 +59,58 @@ BOOL CBoardDlg::OnInitDialog() {
     return TRUE;
 }
 
-bool CBoardDlg::InClient(const QPoint& pt) const { return rect().contains(pt); }
+bool CBoardDlg::InClient(const QPointF& pt) const {
+    return pt.x() >= 0 && pt.y() >= 0 && pt.x() < width() && pt.y() < height();
+}
 
 void CBoardDlg::mouseMoveEvent(QMouseEvent* pEvent) {
-    const QPoint pt = pEvent->position().toPoint();
+    // As Qt delivers it: a device finer than a pixel keeps its fraction.
+    const QPointF pt = pEvent->position();
     if (InClient(pt)) {
-        const QRect rc = rect();
-        PerformanceState.dPointerX.store(static_cast<double>(pt.x()) / rc.width(), std::memory_order_relaxed);
-        PerformanceState.dPointerY.store(static_cast<double>(pt.y()) / rc.height(),
-                                         std::memory_order_relaxed);
+        PERFORMANCESTATE& ps = PerformanceState;
+        ps.dPointerX.store(pt.x() / width(), std::memory_order_relaxed);
+        ps.dPointerY.store(pt.y() / height(), std::memory_order_relaxed);
+        ps.dModScale.store(1.0, std::memory_order_relaxed);
     }
     CDialog::mouseMoveEvent(pEvent);
+}
+
+double PenLoudnessY(double dPressure, TabletMode mode) {
+    const double p = std::clamp(dPressure, 0.0, 1.0);
+    const double dCurve = mode == TabletMode::LightTouch  ? std::sqrt(p)
+                          : mode == TabletMode::FirmTouch ? p * p
+                                                          : p;
+    // The board: amplitude 0.8 − y down to y = 0.5, then 1.3 − 2y, silent from 0.65.
+    const double dAmp = 0.8 * dCurve;
+    return dAmp >= 0.3 ? 0.8 - dAmp : (1.3 - dAmp) / 2;
+}
+
+// A pen touching the board: x the pitch, pressure the loudness, height the share of the tone's
+// modulation strength (top: all of it), the barrel buttons the click shifts. Lifted, it is
+// silent, as the mouse below the playing area is. Tilt is left alone: it follows the hand's posture
+// more than the player's intent, and vibrato already comes from the pen's own motion.
+void CBoardDlg::tabletEvent(QTabletEvent* pEvent) {
+    if (m_tabletMode == TabletMode::Off) {
+        pEvent->ignore();  // Qt then delivers it as the mouse events it makes of it
+        return;
+    }
+    pEvent->accept();
+    PERFORMANCESTATE& ps = PerformanceState;
+    const QPointF pt = pEvent->position();
+    const bool bTouching = pEvent->type() != QEvent::TabletRelease && pEvent->pressure() > 0.0;
+    if (InClient(pt)) {
+        ps.dPointerX.store(pt.x() / width(), std::memory_order_relaxed);
+        if (bTouching) {
+            ps.dPointerY.store(PenLoudnessY(pEvent->pressure(), m_tabletMode), std::memory_order_relaxed);
+            ps.dModScale.store(1.0 - pt.y() / height(), std::memory_order_relaxed);
+        }
+    }
+    if (!bTouching) ps.dPointerY.store(1.0, std::memory_order_relaxed);
+    const Qt::MouseButtons buttons = pEvent->buttons();
+    ps.dLeftClickFactor.store(buttons & Qt::MiddleButton ? ps.dLeftShiftRatio : 1.0,
+                              std::memory_order_relaxed);
+    ps.dRightClickFactor.store(buttons & Qt::RightButton ? ps.dRightShiftRatio : 1.0,
+                               std::memory_order_relaxed);
 }
 
 void CBoardDlg::OnButtonDown(Qt::MouseButton button) {
@@ -187,6 +230,15 @@ void CBoardDlg::keyPressEvent(QKeyEvent* pEvent) {
         OnOK();
         return;
     }
+    if (pEvent->key() == Qt::Key_F11 && pEvent->modifiers() == Qt::NoModifier) {
+        if (isFullScreen()) {
+            showNormal();
+        } else {
+            m_rectWindowed = GetWindowRect();
+            showFullScreen();
+        }
+        return;
+    }
     if (m_pTuningChoice != nullptr && pEvent->modifiers() == Qt::NoModifier) {
         if (pEvent->key() == Qt::Key_G) {
             m_pTuningChoice->bGuides = !m_pTuningChoice->bGuides;
@@ -207,5 +259,5 @@ void CBoardDlg::keyPressEvent(QKeyEvent* pEvent) {
 void CBoardDlg::OnDestroy() {
     // Stop the audio thread and wait for it: when this returns, the session is released.
     StopSession();
-    m_rectPlace = GetWindowRect();
+    m_rectPlace = isFullScreen() ? m_rectWindowed : GetWindowRect();
 }

@@ -53,13 +53,15 @@ struct AudioSession {
 VoiceInput ReadVoiceInput() {
     const PERFORMANCESTATE& ps = PerformanceState;
     constexpr auto kRelaxed = std::memory_order_relaxed;
-    return {ps.dPointerX.load(kRelaxed), ps.dPointerY.load(kRelaxed), ps.dRightClickFactor.load(kRelaxed),
-            ps.dLeftClickFactor.load(kRelaxed), ps.bQuantiseOn.load(kRelaxed)};
+    return {ps.dPointerX.load(kRelaxed),         ps.dPointerY.load(kRelaxed),
+            ps.dRightClickFactor.load(kRelaxed), ps.dLeftClickFactor.load(kRelaxed),
+            ps.bQuantiseOn.load(kRelaxed),       ps.dModScale.load(kRelaxed)};
 }
 
 bool SamePointer(const VoiceInput& a, const VoiceInput& b) {
     return a.dPointerX == b.dPointerX && a.dPointerY == b.dPointerY &&
-           a.dRightClickFactor == b.dRightClickFactor && a.dLeftClickFactor == b.dLeftClickFactor;
+           a.dRightClickFactor == b.dRightClickFactor && a.dLeftClickFactor == b.dLeftClickFactor &&
+           a.dModScale == b.dModScale;
 }
 
 // The take keeps the pointer and buttons where they change, a click factor other than 1 being a
@@ -75,8 +77,11 @@ void RecordTake(AudioSession& s, const VoiceInput& in) {
         s.lastInput = in;
         return;
     }
-    s.pTake->TryPush(TakeRow{s.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0,
-                             in.dRightClickFactor != 1.0, false});
+    TakeRow row{
+        s.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0, in.dRightClickFactor != 1.0,
+        false};
+    row.dModScale = in.dModScale;
+    s.pTake->TryPush(row);
     s.lastInput = in;
     s.bTakeStarted = true;
 }
@@ -154,6 +159,7 @@ void PointerAtRest() {
     ps.dLeftClickFactor.store(1.0, std::memory_order_relaxed);
     ps.dPointerX.store(0.0, std::memory_order_relaxed);
     ps.dPointerY.store(1.0, std::memory_order_relaxed);
+    ps.dModScale.store(1.0, std::memory_order_relaxed);
 }
 
 // The engine from the shared record, the pointer as the start left it.

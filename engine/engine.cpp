@@ -74,6 +74,7 @@ void CEngine::Apply(const EngineEvent& ev) noexcept {
         m_in.dPointerY = m_player.Y();
     } else {
         m_in.dPointerX = ev.dX;
+        m_in.dModScale = ev.dModScale;
         m_in.dPointerY = ev.dY;
         m_in.dLeftClickFactor = ev.bLeft ? m_dLeftShiftRatio : 1.0;
         m_in.dRightClickFactor = ev.bRight ? m_dRightShiftRatio : 1.0;

@@ -42,6 +42,7 @@ struct EngineEvent {
     double dY = 1.0;
     bool bLeft = false;
     bool bRight = false;
+    double dModScale = 1.0;  // a pen's share of the modulation strength
     bool bCorrection = false;
     std::uint8_t nMidiSize = 0;
     std::uint8_t midi[3] = {};

@@ -77,6 +77,9 @@ struct PERFORMANCESTATE : FirStageState {
     std::atomic<bool> bMidiDriving;
     std::atomic<double> dMidiX;
     std::atomic<double> dMidiY;
+    // The share of the tone's modulation strength a pen's height sets (1 with a mouse); set to 1
+    // when a session starts.
+    std::atomic<double> dModScale;
 };
 
 // Static storage: every field is zero when the program starts.

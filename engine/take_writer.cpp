@@ -38,8 +38,10 @@ bool CTakeWriter::Drain() {
             continue;
         }
         // 17 significant digits give back the same double when read.
-        if (std::fprintf(m_pFile, "%llu,%.17g,%.17g,%d,%d\n", static_cast<unsigned long long>(row.nSample),
-                         row.dX, row.dY, row.bLeft ? 1 : 0, row.bRight ? 1 : 0) < 0) {
+        if (std::fprintf(m_pFile, "%llu,%.17g,%.17g,%d,%d", static_cast<unsigned long long>(row.nSample),
+                         row.dX, row.dY, row.bLeft ? 1 : 0, row.bRight ? 1 : 0) < 0 ||
+            (row.dModScale != 1.0 && std::fprintf(m_pFile, ",%.17g", row.dModScale) < 0) ||
+            std::fputc('\n', m_pFile) == EOF) {
             m_bOk = false;
         }
         bAny = true;

@@ -18,8 +18,9 @@ struct TakeRow {
     double dY = 0.0;
     bool bLeft = false;
     bool bRight = false;
-    bool bEnd = false;     // the last row: it only marks the length
-    int nCorrection = -1;  // a row that switches the correction: 1 on, 0 off
+    bool bEnd = false;       // the last row: it only marks the length
+    int nCorrection = -1;    // a row that switches the correction: 1 on, 0 off
+    double dModScale = 1.0;  // a pen's share of the modulation strength; written only when not 1
 };
 
 using CTakeQueue = CSpscQueue<TakeRow, 65536>;

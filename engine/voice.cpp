@@ -93,6 +93,8 @@ double CVoice::NextSample(const VoiceInput& in) {
     if (dTargetAmp < 0) dTargetAmp = 0;
     m_dTargetAmp = dTargetAmp;
 
+    // Exactly dModIndex at the mouse's scale of 1.
+    const double dIndex = dModIndex * in.dModScale;
     double s = 0.0;
     for (int k = m_nOverCycle; k >= 1; --k) {
         dPhaseInc += (dTargetInc - dPhaseInc) * dIncCoef;
@@ -104,7 +106,7 @@ double CVoice::NextSample(const VoiceInput& in) {
         dAmp += (dTargetAmp - dAmp) * dAmpCoef;
         // Dividing the feedback by the amplitude cancels the amplitude inside dModOut, so the
         // amount of self-feedback hardly depends on loudness.
-        dModOut = std::cos(m_dModFeedback * dModOut / (dAmp + 0.01) + dModPhase) * dModIndex * dAmp;
+        dModOut = std::cos(m_dModFeedback * dModOut / (dAmp + 0.01) + dModPhase) * dIndex * dAmp;
         s = std::cos(dModOut + dCarrierPhase) * dAmp * kVoicePeak;
         if (s < 0) s = s * m_dNegativeGain;
         if (m_nOverCycleLog2 != 0) m_decimator.Push(k, s);

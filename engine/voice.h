@@ -19,6 +19,8 @@ struct VoiceInput {
     double dRightClickFactor = 1.0;
     double dLeftClickFactor = 1.0;
     bool bQuantiseOn = false;
+    // The share of the tone's modulation strength: 1 with a mouse; a pen's height sets it.
+    double dModScale = 1.0;
     bool operator==(const VoiceInput&) const = default;
 };
 

@@ -15,6 +15,9 @@ constexpr unsigned IDS_MIDI_SINGLE = 107;
 constexpr unsigned IDS_MIDI_UNLIMITED = 108;
 // Background menu: MIDI in.
 constexpr unsigned IDS_MIDI_IN = 109;
+// Background menu: pen tablets, off and the three pressure curves.
+constexpr unsigned IDS_TABLET_MENU = 110;
+constexpr unsigned IDS_TABLET_OFF = 111;
 
 // Registry key and value names.
 constexpr unsigned IDS_REG_SUBKEY = 200;
@@ -42,6 +45,7 @@ constexpr unsigned IDS_REG_MIDI = 236;
 constexpr unsigned IDS_REG_MIDI_UNLIMITED = 237;
 constexpr unsigned IDS_REG_TUNING_STRENGTH = 238;
 constexpr unsigned IDS_REG_MIDI_IN = 239;
+constexpr unsigned IDS_REG_TABLET = 240;
 
 // Messages of the play command and the parameter derivation.
 constexpr unsigned IDS_ERR_BUFFER = 1000;

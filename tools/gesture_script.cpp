@@ -68,9 +68,14 @@ bool ParseGestureScript(std::istream& in, std::vector<GestureRow>& rows, std::st
                 return false;
             }
             r.nCorrection = f[2] == "on" ? 1 : 0;
-        } else if (f.size() != 5 || !ParseUnsigned(f[0], r.nSample) || !ParseDouble(f[1], r.dX) ||
-                   !ParseDouble(f[2], r.dY) || !ParseButton(f[3], r.bLeft) || !ParseButton(f[4], r.bRight)) {
+        } else if ((f.size() != 5 && f.size() != 6) || !ParseUnsigned(f[0], r.nSample) ||
+                   !ParseDouble(f[1], r.dX) || !ParseDouble(f[2], r.dY) || !ParseButton(f[3], r.bLeft) ||
+                   !ParseButton(f[4], r.bRight) || (f.size() == 6 && !ParseDouble(f[5], r.dModScale))) {
             strError = "line " + std::to_string(nLine) + ": expected sample,x,y,left,right";
+            return false;
+        }
+        if (r.nCorrection < 0 && !(r.dModScale >= 0.0 && r.dModScale <= 1.0)) {
+            strError = "line " + std::to_string(nLine) + ": the timbre must lie between 0 and 1";
             return false;
         }
         // A pointer far off the board would drive the voice into overflow and silence for good.

@@ -15,7 +15,8 @@ struct GestureRow {
     double dY;
     bool bLeft;
     bool bRight;
-    int nCorrection = -1;  // a correction row: 1 on, 0 off; -1 for a pointer row
+    int nCorrection = -1;    // a correction row: 1 on, 0 off; -1 for a pointer row
+    double dModScale = 1.0;  // an optional sixth field: a pen's share of the modulation strength
 };
 
 // Parses a script; on failure returns false with a reason naming the line.

@@ -16,6 +16,7 @@ void ApplyGestureRow(const GestureRow& row) {
     ps.dPointerY.store(row.dY, std::memory_order_relaxed);
     ps.dLeftClickFactor.store(row.bLeft ? ps.dLeftShiftRatio : 1.0, std::memory_order_relaxed);
     ps.dRightClickFactor.store(row.bRight ? ps.dRightShiftRatio : 1.0, std::memory_order_relaxed);
+    ps.dModScale.store(row.dModScale, std::memory_order_relaxed);
 }
 
 bool RenderSession(const SessionSettings& settings, const std::vector<GestureRow>& rows,

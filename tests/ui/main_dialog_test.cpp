@@ -185,7 +185,7 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
         Later([&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             ASSERT_NE(menu, nullptr);
-            if (menu == nullptr || menu->actions().size() != 6) {  // the separator and the five entries
+            if (menu == nullptr || menu->actions().size() != 7) {  // the separator and the six entries
                 ADD_FAILURE() << "not the background menu";
                 if (menu != nullptr) menu->close();
                 return;
@@ -204,7 +204,12 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
             EXPECT_EQ(menu->actions()[4]->text(), QString::fromUtf8("MIDI入力 (ポート aerolyre)(&I)"));
             EXPECT_TRUE(menu->actions()[4]->isCheckable());
             EXPECT_FALSE(menu->actions()[4]->isChecked()) << "no MIDI in by default";
-            EXPECT_EQ(menu->actions()[5]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
+            EXPECT_EQ(menu->actions()[5]->text(), QString::fromUtf8("ペンタブレット(&P)"));
+            ASSERT_NE(menu->actions()[5]->menu(), nullptr);
+            const QList<QAction*> tablet = menu->actions()[5]->menu()->actions();
+            ASSERT_EQ(tablet.size(), 4) << "off and three pressure curves";
+            EXPECT_TRUE(tablet[0]->isChecked()) << "a pen is a mouse by default";
+            EXPECT_EQ(menu->actions()[6]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
             Later([&] {
                 auto* about = ActiveModal<QDialog>();
                 ASSERT_NE(about, nullptr);
