@@ -30,6 +30,10 @@ TEST(GestureScript, RefusesWhatItCannotRead) {
         "0,1e308,0.5,0,0\n",        // far off the board
         "0,0.5,-0.01,0,0\n",        // above the top edge
         "0,1.0000001,0.5,0,0\n",    // past the right edge
+        "0,0.5,0.5,0,0,1.5\n",      // a timbre above the tone's strength
+        "0,0.5,0.5,0,0,-0.1\n",     // a negative timbre
+        "0,0.5,0.5,0,0,nan\n",      // a timbre that is no number
+        "0,0.5,0.5,0,0,1,1\n",      // seven fields
     };
     for (const char* text : bad) {
         std::istringstream in(text);
@@ -63,4 +67,15 @@ TEST(GestureScript, CorrectionRowsSwitchWithoutMovingThePointer) {
         std::istringstream bad(text);
         EXPECT_FALSE(ParseGestureScript(bad, rows, err)) << text;
     }
+}
+
+TEST(GestureScript, ASixthFieldIsThePensTimbreAndDefaultsToTheWholeStrength) {
+    std::istringstream in("0,0.25,0.1,0,1,0.375\n100,0.25,0.1,0,1\n");
+    std::vector<GestureRow> rows;
+    std::string err;
+    ASSERT_TRUE(ParseGestureScript(in, rows, err)) << err;
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].dModScale, 0.375);
+    EXPECT_TRUE(rows[0].bRight);
+    EXPECT_EQ(rows[1].dModScale, 1.0);
 }
