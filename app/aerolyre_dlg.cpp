@@ -126,12 +126,16 @@ BOOL CAerolyreDlg::OnInitDialog() {
     SetOverCycleTopIndex(0);
 
     RestoreSettings();
-    // MIDI out as last time, or as --midi asks (MPE unless a mode was chosen before).
+    // MIDI out as last time, or as --midi asks for this run (MPE unless a mode was chosen before);
+    // the settings keep what they had unless the menu changes it.
     if (s_bMidiGiven && m_nMidiMode == 0) {
-        m_nMidiMode = 1;
-        m_bMidiStored = true;
+        m_nMidiModeKept = 0;
+        const bool bStored = m_bMidiStored;
+        SetMidiMode(1);
+        m_bMidiStored = bStored;
+    } else if (m_nMidiMode != 0) {
+        SetMidiMode(m_nMidiMode);
     }
-    if (m_nMidiMode != 0) SetMidiMode(m_nMidiMode);
     // MIDI in as last time; --midi-in opens it for this run without changing the setting.
     if (m_bMidiIn || s_bMidiInGiven) {
         const bool bSetting = m_bMidiIn, bStored = m_bMidiInStored;
@@ -151,6 +155,7 @@ BOOL CAerolyreDlg::OnInitDialog() {
     m_strFirFile2.clear();
     m_nFirDelay = 1;
     m_nFirFeedback = 0;
+    if (!s_strStartTone.empty()) LoadTone(s_strStartTone);
     return TRUE;
 }
 
@@ -248,7 +253,10 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
         QAction* pMode = pMidi->addAction(QString::fromStdString(ResString(aMidiTexts[nMode])));
         pMode->setCheckable(true);
         pMode->setChecked(m_nMidiMode == nMode);
-        QObject::connect(pMode, &QAction::triggered, this, [this, nMode] { SetMidiMode(nMode); });
+        QObject::connect(pMode, &QAction::triggered, this, [this, nMode] {
+            m_nMidiModeKept = -1;
+            SetMidiMode(nMode);
+        });
     }
     pMidi->addSeparator();
     QAction* pUnlimited = pMidi->addAction(QString::fromStdString(ResString(IDS_MIDI_UNLIMITED)));

@@ -117,6 +117,7 @@ public:
     bool m_bMidiStored = false;
     bool m_bMidiUnlimited = false;  // no DIN rate limit
     std::unique_ptr<CMidiOut> m_pMidi;
+    int m_nMidiModeKept = -1;  // the mode the settings keep while --midi overrides it (-1: none)
     void SetMidiMode(int nMode);
     // MIDI in: the ports while it is on (a menu choice, kept in the settings; --midi-in turns it
     // on for one run).
@@ -134,6 +135,11 @@ public:
     // --midi on the command line; --take FILE.csv: the next sessions' take goes there.
     static inline bool s_bMidiGiven = false;
     static inline std::string s_strTakePath;
+    // A tone named on the command line, loaded at the start (its folder is not remembered).
+    static inline std::string s_strStartTone;
+    // Reads a tone file into the dialog: every field read before a failure is applied, and a
+    // failure shows the tone file's message.
+    void LoadTone(const std::string& strPath);
 
 protected:
     BOOL OnInitDialog() override;

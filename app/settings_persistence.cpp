@@ -163,7 +163,7 @@ void CAerolyreDlg::SaveSettings() {
     if (m_bWaveDeviceStored || !m_strWaveDevice.empty())
         SetString(key.m_hKey, IDS_REG_WAVE_DEVICE, m_strWaveDevice);
     if (m_bMidiStored) {
-        SetDword(key.m_hKey, IDS_REG_MIDI, m_nMidiMode);
+        SetDword(key.m_hKey, IDS_REG_MIDI, m_nMidiModeKept >= 0 ? m_nMidiModeKept : m_nMidiMode);
         SetDword(key.m_hKey, IDS_REG_MIDI_UNLIMITED, m_bMidiUnlimited ? 1 : 0);
     }
     if (m_bMidiInStored) SetDword(key.m_hKey, IDS_REG_MIDI_IN, m_bMidiIn ? 1 : 0);

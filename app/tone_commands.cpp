@@ -99,9 +99,12 @@ void CAerolyreDlg::OnLoadTone() {
     CFileDialog dlg(true, ".aly", m_strTonePath, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, kToneFilter, this);
     if (dlg.DoModal() != IDOK) return;
     m_strTonePath = dlg.GetPathName();
+    LoadTone(m_strTonePath);
+}
 
+void CAerolyreDlg::LoadTone(const std::string& strPath) {
     CFile file;
-    if (!file.Open(m_strTonePath.c_str(), CFile::modeRead | CFile::shareExclusive)) {
+    if (!file.Open(strPath.c_str(), CFile::modeRead | CFile::shareExclusive)) {
         AfxMessageBox(IDS_ERR_TONE_READ);
         return;
     }

@@ -77,6 +77,12 @@ for page in aerolyre aerolyre-render; do
         fail "$page.1 does not name version ${version#aerolyre-render }"
 done
 grep -q '^\.SH EXIT STATUS' "$root/share/man/man1/aerolyre-render.1" || fail "no exit status in aerolyre-render.1"
+# They name the examples where a build configured for its prefix installs them.
+prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+for page in aerolyre aerolyre-render; do
+    named=$(grep -o '/[^ ]*/examples' "$root/share/man/man1/$page.1" | sort -u)
+    [ "$named" = "$prefix/share/doc/aerolyre/examples" ] || fail "$page.1 names the examples at '$named', not under $prefix"
+done
 
 # The uninstall removes every file and the folders that were ours, and only those.
 touch "$root/share/applications/other.desktop"
