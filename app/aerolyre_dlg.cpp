@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -59,6 +61,16 @@ void SetCheck(QCheckBox* pBox, int nState) {
     }
 }
 
+std::string HomeFolder() { return QDir::homePath().toStdString(); }
+
+std::string ExamplesFolder() {
+    // Beside an installed program first (a package unpacked anywhere), then where the build installs.
+    const std::string strBeside = ProgramFolder() + "/../share/doc/aerolyre/examples";
+    if (QFileInfo(QString::fromStdString(strBeside)).isDir())
+        return QDir(QString::fromStdString(strBeside)).canonicalPath().toStdString();
+    return AEROLYRE_EXAMPLES_DIR;
+}
+
 std::string ProgramFolder() {
     char buf[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -104,8 +116,9 @@ BOOL CAerolyreDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
     m_strAppDir = ProgramFolder();
-    m_strTonePath = m_strAppDir;
-    m_strFirPath = m_strAppDir;
+    // The program's folder is /usr/bin once installed: the first file dialogs open at home.
+    m_strTonePath = HomeFolder();
+    m_strFirPath = m_strTonePath;
 
     setWindowIcon(m_hIcon);
 
@@ -292,7 +305,13 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
 void CAerolyreDlg::contextMenuEvent(QContextMenuEvent* pEvent) { ShowSystemMenu(pEvent->globalPos()); }
 
 void CAerolyreDlg::keyPressEvent(QKeyEvent* pEvent) {
-    if (pEvent->key() == Qt::Key_Space && pEvent->modifiers() == Qt::AltModifier) {
+    // The background menu from the keyboard: Alt+Space as designed, and F10, Shift+F10 and the
+    // menu key, which desktops leave to the window.
+    const int nKey = pEvent->key();
+    const Qt::KeyboardModifiers mods = pEvent->modifiers();
+    if ((nKey == Qt::Key_Space && mods == Qt::AltModifier) ||
+        (nKey == Qt::Key_F10 && mods == Qt::NoModifier) ||
+        (nKey == Qt::Key_F10 && mods == Qt::ShiftModifier) || nKey == Qt::Key_Menu) {
         ShowSystemMenu(mapToGlobal(QPoint(0, 0)));
         return;
     }

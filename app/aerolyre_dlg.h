@@ -163,3 +163,7 @@ void SetCheck(QCheckBox* pBox, int nState);
 
 // The folder of the program file, without a trailing separator.
 std::string ProgramFolder();
+// The user's home folder, where file dialogs first open.
+std::string HomeFolder();
+// The installed examples (tones, impulse responses, gestures), offered in the tone dialogs.
+std::string ExamplesFolder();

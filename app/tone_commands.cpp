@@ -97,6 +97,7 @@ void CAerolyreDlg::OnSaveTone() {
 
 void CAerolyreDlg::OnLoadTone() {
     CFileDialog dlg(true, ".aly", m_strTonePath, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, kToneFilter, this);
+    dlg.AddPlace(ExamplesFolder() + "/tones");
     if (dlg.DoModal() != IDOK) return;
     m_strTonePath = dlg.GetPathName();
     LoadTone(m_strTonePath);

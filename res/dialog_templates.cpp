@@ -22,6 +22,8 @@ const DialogTemplate kAbout = {
         {IDC_STATIC, K::Icon, "", 11, 17, 20, 20, CS_NONE},
         {IDC_STATIC, K::Static, "Aerolyre Version 1.1", 40, 10, 119, 8, CS_NOPREFIX},
         {IDOK, K::PushButton, "OK", 178, 7, 50, 14, kButton | CS_DEFPUSHBUTTON | CS_GROUP},
+        // Where the settings are: the background menu, also on F10.
+        {IDC_STATIC, K::Static, "設定メニュー: F10 キー、または背景を右クリック", 40, 30, 188, 8, CS_NOPREFIX},
     }};
 
 const DialogTemplate kMain = {

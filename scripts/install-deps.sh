@@ -9,12 +9,12 @@ set -euo pipefail
 run_packages=(
     cmake ninja-build pkg-config g++
     qt6-base-dev qt6-translations-l10n portaudio19-dev libasound2-dev libjack-jackd2-dev
-    libsamplerate0-dev librtmidi-dev libfftw3-dev libdbus-1-dev fonts-ipafont-gothic
+    libsamplerate0-dev librtmidi-dev libfftw3-dev libdbus-1-dev fonts-ipafont-gothic qt6-wayland
 )
 # What the tests, fuzzers, benchmarks and end-to-end runs need besides (scripts/test.sh).
 test_packages=(
     clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
-    sox xvfb xauth xdotool imagemagick jackd2 jack-capture libasound2-plugins procps time qt6-base-private-dev
+    sox xvfb xauth xdotool imagemagick jackd2 jack-capture libasound2-plugins procps time qt6-base-private-dev weston
     fluidsynth timgm6mb-soundfont lv2-dev liblilv-dev lilv-utils sordi jalv
     desktop-file-utils appstream groff-base librsvg2-bin python3 clang-format clang-tidy
 )

@@ -17,8 +17,8 @@ void SetFileDialogResponder(FileDialogResponder responder) { g_responder = std::
 
 CFileDialog::CFileDialog(bool bOpenFileDialog, const char* pszDefExt, const std::string& strFileName,
                          DWORD dwFlags, const char* pszFilter, QWidget* pParent)
-    : m_request{bOpenFileDialog, pszDefExt != nullptr ? pszDefExt : "", strFileName, dwFlags,
-                pszFilter != nullptr ? pszFilter : ""},
+    : m_request{bOpenFileDialog, pszDefExt != nullptr ? pszDefExt : "", strFileName,
+                dwFlags,         pszFilter != nullptr ? pszFilter : "", ""},
       m_pParent(pParent) {
     if (!m_request.strDefExt.empty() && m_request.strDefExt[0] == '.') m_request.strDefExt.erase(0, 1);
 }
@@ -82,6 +82,11 @@ int CFileDialog::DoModal() {
             dlg.setDirectory(initial.absolutePath());
             dlg.selectFile(initial.fileName());
         }
+    }
+    if (!m_request.strPlace.empty() && QFileInfo(QString::fromStdString(m_request.strPlace)).isDir()) {
+        QList<QUrl> places = dlg.sidebarUrls();
+        places.append(QUrl::fromLocalFile(QString::fromStdString(m_request.strPlace)));
+        dlg.setSidebarUrls(places);
     }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return IDCANCEL;
     m_strPath = dlg.selectedFiles().first().toStdString();

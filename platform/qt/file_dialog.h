@@ -24,6 +24,7 @@ struct FileDialogRequest {
     std::string strFileName;  // initial name
     DWORD dwFlags;
     std::string strFilter;  // as written: "desc|*.x||"
+    std::string strPlace;   // a folder offered in the side bar beside the usual places ("": none)
 };
 
 // Tests answer file dialogs instead of a person: the responder gets the request and returns
@@ -39,6 +40,8 @@ public:
     std::string GetPathName() const { return m_strPath; }
     // The chosen file's name with its extension, without its folder.
     std::string GetFileName() const;
+    // Offers a folder in the side bar (the installed examples, say), when it exists.
+    void AddPlace(const std::string& strFolder) { m_request.strPlace = strFolder; }
 
     // "desc|*.x||" as a Qt name filter, "desc (*.x)".
     static std::string QtFilter(const std::string& strFilter);

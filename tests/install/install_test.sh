@@ -63,6 +63,10 @@ rm "$dest/svg.png"
 desktop-file-validate "$root/share/applications/$id.desktop" || fail "desktop-file-validate"
 grep -q '^GenericName\[ja\]=' "$root/share/applications/$id.desktop" || fail "no Japanese GenericName"
 grep -q '^Keywords\[ja\]=' "$root/share/applications/$id.desktop" || fail "no Japanese Keywords"
+# The launcher's actions play through JACK and through ALSA.
+grep -q '^Actions=jack;alsa;$' "$root/share/applications/$id.desktop" || fail "no launcher actions"
+grep -q '^Exec=aerolyre --device jack$' "$root/share/applications/$id.desktop" || fail "no JACK action"
+grep -q '^Exec=aerolyre --device alsa$' "$root/share/applications/$id.desktop" || fail "no ALSA action"
 appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml" >/dev/null ||
     { appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml"; fail "appstreamcli validate"; }
 grep -q "<release version=\"${version#aerolyre-render }\"" "$root/share/metainfo/$id.metainfo.xml" ||

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -84,7 +86,7 @@ TEST(MainDialog, EveryControlHasItsIdKindTextAndDefault) {
         EXPECT_EQ(dlg.m_nFirDelay, 1);
         EXPECT_EQ(dlg.m_firFilter1.m_nTaps, 1);
         EXPECT_TRUE(dlg.m_rectBoard.IsEmpty());
-        EXPECT_EQ(dlg.m_strTonePath, dlg.m_strAppDir);
+        EXPECT_EQ(dlg.m_strTonePath, QDir::homePath().toStdString()) << "not the program's folder: /usr/bin";
         EXPECT_EQ(dlg.m_strAppDir,
                   QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdString());
     });
@@ -284,4 +286,29 @@ TEST(MainDialog, QtsOwnDialogsSpeakJapaneseAndFiltersShowTheirPatternOnce) {
     EXPECT_EQ(CFileDialog::QtFilter("録音ﾌｧｲﾙ(wav)|*.wav||"), "録音ﾌｧｲﾙ(wav) (*.wav)");
     // Message boxes use the dialogs' font.
     EXPECT_EQ(QApplication::font().family(), QFont(QString::fromUtf8("ＭＳ Ｐゴシック")).family());
+}
+
+// The background menu is a key away, as the About box says: F10, Shift+F10 and the menu key.
+TEST(MainDialog, F10AndTheMenuKeyOpenTheBackgroundMenu) {
+    CAerolyreDlg dlg;
+    int nOpened = 0;
+    RunModal(dlg, [&] {
+        for (auto [nKey, mods] :
+             {std::pair{Qt::Key_F10, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier},
+              std::pair{Qt::Key_Menu, Qt::NoModifier}}) {
+            Later([&] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                if (menu != nullptr && menu->findChild<QMenu*>("IDM_MIDI") != nullptr) ++nOpened;
+                if (menu != nullptr) menu->close();
+            });
+            QKeyEvent key(QEvent::KeyPress, nKey, mods);
+            QApplication::sendEvent(&dlg, &key);
+        }
+    });
+    EXPECT_EQ(nOpened, 3);
+    const DialogTemplate& about = GetDialogTemplate(IDD_ABOUTBOX);
+    bool bNamed = false;
+    for (const auto& c : about.controls)
+        bNamed = bNamed || std::string(c.pszText).find("F10") != std::string::npos;
+    EXPECT_TRUE(bNamed) << "the About box names the key";
 }

@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -178,7 +179,7 @@ TEST_F(DialogsTest, FirWaveformsLoadResetAndCommitOnlyOnOk) {
         });
         EXPECT_EQ(main.m_firFilter1.m_nTaps, 1);
         EXPECT_EQ(main.m_strFirFile1, "");
-        EXPECT_EQ(main.m_strFirPath, main.m_strAppDir);
+        EXPECT_EQ(main.m_strFirPath, QDir::homePath().toStdString());
 
         InLauncher<CFirDlg>(main, &CAerolyreDlg::OnFirSettings, [&](CFirDlg& d) {
             Answer(second);
@@ -333,5 +334,23 @@ TEST_F(DialogsTest, CommittedSettingsReachTheSound) {
             const double expected = (voice[n] + voice[n - 1]) / 2.0;
             ASSERT_NEAR(r[n] * 32768.0, expected, 1.5) << n;
         }
+    });
+}
+
+// The tone dialogs open at home the first time, and the load dialog offers the installed examples.
+TEST_F(DialogsTest, ToneDialogsStartAtHomeAndOfferTheExamples) {
+    RunMain([&](CAerolyreDlg& main) {
+        FileDialogRequest seen{};
+        SetFileDialogResponder([&](const FileDialogRequest& r, std::string&) {
+            seen = r;
+            return false;
+        });
+        main.OnLoadTone();
+        EXPECT_EQ(seen.strFileName, QDir::homePath().toStdString());
+        EXPECT_EQ(seen.strPlace, ExamplesFolder() + "/tones");
+        EXPECT_NE(seen.strPlace.find("share/doc/aerolyre/examples/tones"), std::string::npos);
+        main.OnSaveTone();
+        EXPECT_EQ(seen.strFileName, QDir::homePath().toStdString());
+        EXPECT_EQ(seen.strPlace, "") << "a save goes where the player's own tones are";
     });
 }
