@@ -38,13 +38,10 @@ end_program
 # The example tone with its filters: the take of a short play keeps it whole, and its folder is not
 # remembered for the file dialogs.
 start_program "$aerolyre" "$examples/tones/room.aly" --take "$work/room.csv"
-click_du 165 290
-board=$(wait_window '演奏盤')
-geometry "$board"
+open_board
 xdotool mousemove $((X + WIDTH / 2)) $((Y + 10))
 sleep 0.5
-xdotool key Escape
-for _ in $(seq 50); do xdotool search --name '演奏盤' >/dev/null 2>&1 || break; sleep 0.1; done
+close_board
 xdotool mousemove $((mx + mw / 2)) $((my + 10))
 end_program
 cmp "$work/room.aly" "$examples/tones/room.aly" || { echo "FAIL: the take's tone is not the tone given"; exit 1; }

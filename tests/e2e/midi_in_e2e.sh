@@ -20,8 +20,7 @@ stop_seq() { [ -n "$seq_pid" ] && kill "$seq_pid" 2>/dev/null && wait "$seq_pid"
 
 # A two-second loop at 48000 Hz: A3 for 0.8 s, E4 for 0.8 s from 1 s.
 play_from_midi() { # SECONDS
-    click_du 165 290
-    board=$(wait_window '演奏盤')
+    open_board
     # The mouse away from the board: MIDI alone plays.
     xdotool mousemove 0 0
     sleep 0.3
@@ -33,8 +32,7 @@ play_from_midi() { # SECONDS
     stop_seq
     sleep 1  # the last note's release
     xdotool windowactivate --sync "$board" 2>/dev/null || true
-    xdotool key Escape
-    for _ in $(seq 50); do xdotool search --name '演奏盤' >/dev/null 2>&1 || break; sleep 0.1; done
+    close_board
     # Without a window manager the keyboard follows the pointer: back onto the main dialog.
     xdotool mousemove $((mx + mw / 2)) $((my + 10))
 }

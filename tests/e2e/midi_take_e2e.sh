@@ -64,13 +64,10 @@ same_as_played "$work/capture.wav" "$work/rendered.wav" "MIDI take"
 : >"$work/app.log"
 touch "$work/not-a-folder"
 XDG_DATA_HOME=$work/not-a-folder start_program "$aerolyre"
-click_du 165 290
-board=$(wait_window '演奏盤')
-geometry "$board"
+open_board
 xdotool mousemove $((X + WIDTH / 2)) $((Y + 10))
 sleep 0.5
-xdotool key Escape
-for _ in $(seq 50); do xdotool search --name '演奏盤' >/dev/null 2>&1 || break; sleep 0.1; done
+close_board
 end_program
 lines=$(grep -c "^aerolyre: no take of this performance is kept: $work/not-a-folder/aerolyre/takes: " "$work/app.log" || true)
 [ "$lines" -eq 1 ] || { echo "FAIL: $lines lines on the missing take"; cat "$work/app.log"; exit 1; }

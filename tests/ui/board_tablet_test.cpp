@@ -49,14 +49,7 @@ void MouseAt(CBoardDlg& board, QPointF pt) {
 
 struct TabletFixture : ::testing::Test {
     void SetUp() override {
-        PERFORMANCESTATE& ps = PerformanceState;
-        ps.dLeftShiftRatio = 1.5;
-        ps.dRightShiftRatio = 2.5;
-        ps.dPointerX.store(-1);
-        ps.dPointerY.store(-1);
-        ps.dModScale.store(1.0);
-        ps.dLeftClickFactor.store(1.0);
-        ps.dRightClickFactor.store(1.0);
+        ResetBoardFields();
         board.resize(400, 300);
         board.show();
         ASSERT_NE(board.windowHandle(), nullptr);

@@ -26,16 +26,7 @@ void Send(QWidget& w, QEvent::Type type, QPoint pt, Qt::MouseButton button = Qt:
 }
 
 struct BoardFixture : ::testing::Test {
-    void SetUp() override {
-        PERFORMANCESTATE& ps = PerformanceState;
-        ps.dLeftShiftRatio = 1.5;
-        ps.dRightShiftRatio = 2.5;
-        ps.dPointerX.store(-1);
-        ps.dPointerY.store(-1);
-        ps.dLeftClickFactor.store(1.0);
-        ps.dRightClickFactor.store(1.0);
-        ps.nActiveThreads.store(0);
-    }
+    void SetUp() override { ResetBoardFields(); }
 };
 
 }  // namespace
