@@ -58,9 +58,10 @@ private:
     bool GuidesShown() const {
         return m_pTuningChoice != nullptr && m_pTuning != nullptr && m_pTuningChoice->bGuides;
     }
-    // Note lines, degree 0 named, and the sounding note with its deviation in cents.
+    // A ring where MIDI in has put the pointer, while it drives the voice.
     void PaintMidiPointer(QPainter& painter, const QRect& rc);
     bool m_bMidiMarked = false;  // the last paint marked MIDI's pointer
+    // Note lines, degree 0 named, and the sounding note with its deviation in cents.
     void PaintGuides(QPainter& painter, const QRect& rc);
 
     QTimer* m_pReadoutTimer = nullptr;

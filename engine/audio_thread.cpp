@@ -64,8 +64,16 @@ bool SamePointer(const VoiceInput& a, const VoiceInput& b) {
            a.dModScale == b.dModScale;
 }
 
-// The take keeps the pointer and buttons where they change, a click factor other than 1 being a
-// held button, and, when the voice has a tuning, the correction's switching from the start.
+// A take's row of the pointer as the voice read it: a click factor other than 1 is a held button.
+TakeRow TakeRowOf(std::uint64_t nSample, const VoiceInput& in, bool bEnd) {
+    TakeRow row{nSample, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0, in.dRightClickFactor != 1.0,
+                bEnd};
+    row.dModScale = in.dModScale;
+    return row;
+}
+
+// The take keeps the pointer and buttons where they change and, when the voice has a tuning, the
+// correction's switching from the start.
 void RecordTake(AudioSession& s, const VoiceInput& in) {
     if (s.bTakeCorrection && (!s.bTakeStarted || in.bQuantiseOn != s.lastInput.bQuantiseOn)) {
         TakeRow row;
@@ -77,11 +85,7 @@ void RecordTake(AudioSession& s, const VoiceInput& in) {
         s.lastInput = in;
         return;
     }
-    TakeRow row{
-        s.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0, in.dRightClickFactor != 1.0,
-        false};
-    row.dModScale = in.dModScale;
-    s.pTake->TryPush(row);
+    s.pTake->TryPush(TakeRowOf(s.nRendered, in, false));
     s.lastInput = in;
     s.bTakeStarted = true;
 }
@@ -185,11 +189,7 @@ void BeginSessionRender(AudioSession& s) {
 // The end of play: a sounding note ends, and the take's last row marks its length.
 void EndSessionRender(AudioSession& s) {
     s.engine.End();
-    if (s.pTake != nullptr) {
-        const VoiceInput& in = s.lastInput;
-        s.pTake->TryPush(TakeRow{s.nRendered, in.dPointerX, in.dPointerY, in.dLeftClickFactor != 1.0,
-                                 in.dRightClickFactor != 1.0, true});
-    }
+    if (s.pTake != nullptr) s.pTake->TryPush(TakeRowOf(s.nRendered, s.lastInput, true));
 }
 
 // Renders and queues blocks until the session must end.

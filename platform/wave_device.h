@@ -26,7 +26,7 @@ struct WaveOutDevice {
     virtual bool StartConsumer() = 0;
     // Stops the consumer; when it returns, no callback of the device touches the ring.
     virtual void StopConsumer() = 0;
-    // A block has just been queued (the immediate device plays it at once).
+    // A block has just been queued (a device with a feeder thread wakes it).
     virtual void Queued() {}
     // Whether a sound server or card paces it (its feeders then want real-time scheduling).
     virtual bool PlaysInRealTime() const { return false; }
@@ -136,7 +136,6 @@ std::unique_ptr<WaveOutDevice> OpenPortAudioDevice(const std::string& strName, u
                                                    unsigned nBlocks, std::string& strError);
 // The paced device: null without a capture path, capture with one.
 std::unique_ptr<WaveOutDevice> OpenPacedDevice(const std::string* pCapturePath, std::string& strError);
-std::unique_ptr<WaveOutDevice> OpenImmediateDevice(const WaveBlockSink& sink);
 
 // The names of PortAudio's output devices on this system, its default first.
 std::vector<std::string> ListPortAudioDevices();

@@ -12,7 +12,6 @@
 
 namespace {
 
-WaveBlockSink g_immediateSink;
 std::optional<std::string> g_chosenDevice;
 unsigned g_nBlockFrames = 0;
 unsigned g_nBlocks = 0;
@@ -26,7 +25,6 @@ std::string ChosenDevice() {
 }
 
 std::unique_ptr<WaveOutDevice> OpenChosenDevice() {
-    if (g_immediateSink) return OpenImmediateDevice(g_immediateSink);
     const std::string strDevice = ChosenDevice();
     std::string strError;
     std::unique_ptr<WaveOutDevice> pDevice;
@@ -48,8 +46,6 @@ std::unique_ptr<WaveOutDevice> OpenChosenDevice() {
 bool IsValid(HWAVEOUT hwo) { return hwo != nullptr; }
 
 }  // namespace
-
-void SetImmediateWaveDevice(WaveBlockSink sink) { g_immediateSink = std::move(sink); }
 
 void SetWaveOutDevice(const std::string& strName) { g_chosenDevice = strName; }
 

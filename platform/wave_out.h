@@ -7,8 +7,7 @@
 //   null           consumes blocks at the 44100 Hz pace on a thread of its own and discards them
 //   capture:PATH   the same, appending every played sample to the WAV file PATH
 // A device that runs at another rate than 44100 Hz is fed through a resampler, so the pitch stays
-// right. A process can also install an immediate device (the render tool): it takes each block
-// the moment it is written.
+// right.
 #pragma once
 
 #include <cstdint>
@@ -28,11 +27,6 @@ MMRESULT waveOutReset(HWAVEOUT hwo);
 MMRESULT waveOutUnprepareHeader(HWAVEOUT hwo, WAVEHDR* pwh, UINT cbwh);
 MMRESULT waveOutClose(HWAVEOUT hwo);
 
-// The immediate device: while a sink is installed, waveOutOpen opens a device that hands every
-// written block to it at once and returns the block as done. Install before any session starts;
-// an empty function removes it.
-void SetImmediateWaveDevice(WaveBlockSink sink);
-
 // Chooses the device for the opens from now on. Without a call, each open reads the environment
 // variable AEROLYRE_WAVE_DEVICE (unset: PortAudio's default). Call it while no device is open.
 void SetWaveOutDevice(const std::string& strName);
@@ -49,7 +43,7 @@ std::vector<std::string> ListWaveOutDevices();
 void SetWaveOutRingHint(unsigned nBlockFrames, unsigned nBlocks);
 
 // Whether the device plays in real time on a sound server or card, so that the thread writing
-// its blocks should be real-time too (not the immediate device, nor the paced null device).
+// its blocks should be real-time too (not the paced null device).
 bool WaveOutPlaysInRealTime(HWAVEOUT hwo);
 
 // The line a sound device left when it closed (its underrun count), once; empty when there is

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 #include "platform/win_types.h"
 
@@ -63,6 +62,3 @@ constexpr DWORD WHDR_INQUEUE = 0x00000010;
 
 // The done callback: (device, message, instance, param1 = WAVEHDR* for WOM_DONE, param2).
 using LPWAVECALLBACK = void (*)(HWAVEOUT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
-
-// Where the immediate device hands each written block.
-using WaveBlockSink = std::function<void(const std::int16_t* pSamples, std::size_t nCount)>;
