@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Dropouts under load through a real sound server. A JACK server of the test's own (dummy driver,
-# 48000 Hz) at a given period; the program's session holds a loud tone for SECONDS through
-# `jack`, or through ALSA's JACK plugin (`alsa`: PortAudio's ALSA host, ALSA periods and buffers,
-# paced by the server); jack_capture records the system playback while two CPU hogs and a disk
-# writer with fsync run beside it. The capture's gaps (runs of 24 or more silent samples inside
-# the sound) are counted and compared with the underruns the program reports.
+# 48000 Hz) at a given period, real-time as jackd runs by default and as a musician runs it: one
+# left to the CPU hogs falls behind, then catches up in a burst of cycles that no ring of a few
+# milliseconds covers, a gap that a card's server would have had as its own xrun. The program's
+# session holds a loud tone for SECONDS through `jack`, or through ALSA's JACK plugin (`alsa`:
+# PortAudio's ALSA host, ALSA periods and buffers, paced by the server); jack_capture records the
+# system playback while two CPU hogs and a disk writer with fsync run beside it. The capture's
+# gaps (runs of 24 or more silent samples inside the sound) are counted and compared with the
+# underruns the program reports.
 #
 #   dropout_test.sh HOLD_TONE COUNT_GAPS SECONDS CASE...
 # Each CASE is PATH:PERIOD:BUFFER:LOAD[:check], e.g. jack:256:64:both:check, where LOAD is cpu
@@ -58,7 +61,7 @@ echo "path  period  buffer  load  gaps  silent_ms  program"
 for c in "$@"; do
     IFS=: read -r path period buffer load check <<<"$c"
     n=$((n + 1))
-    start_jack_server "aerolyre-dropout-$$-$n" 48000 "$period"
+    start_jack_server "aerolyre-dropout-$$-$n" 48000 "$period" realtime
     rm -f "$work/capture.wav"
     jack_capture -c 1 -b 16 --daemon -fn "$work/capture.wav" >/dev/null 2>&1 &
     capture_pid=$!

@@ -124,14 +124,16 @@ answer_file_dialog() { # TITLE_PATTERN PATH
 }
 
 # A JACK server of the test's own with the dummy driver (no hardware); cleanup stops it.
-start_jack_server() { # NAME RATE PERIOD_FRAMES
+start_jack_server() { # NAME RATE PERIOD_FRAMES [realtime]
     # A server killed outright (one test does that) leaves its entry in JACK's shared-memory
     # registry, and a few of those refuse every new server. With no server running they are stale.
     if ! pgrep -x jackd >/dev/null 2>&1 && ! pgrep -x jackdbus >/dev/null 2>&1; then
         rm -f /dev/shm/jack-shm-registry /dev/shm/jack-[0-9]* /dev/shm/jack_* 2>/dev/null || true
     fi
     export JACK_DEFAULT_SERVER=$1 JACK_NO_AUDIO_RESERVATION=1
-    jackd --no-realtime -n "$1" -d dummy -r "$2" -p "$3" >"$work/jackd.log" 2>&1 &
+    local scheduling=--no-realtime
+    [ "${4:-}" = realtime ] && scheduling=--realtime
+    jackd "$scheduling" -n "$1" -d dummy -r "$2" -p "$3" >"$work/jackd.log" 2>&1 &
     jackd_pid=$!
     jack_wait -w -t 10 >/dev/null 2>&1 || { echo "FAIL: the JACK server did not start"; cat "$work/jackd.log"; exit 1; }
 }
