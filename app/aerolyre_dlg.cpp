@@ -20,6 +20,7 @@
 #include <filesystem>
 #include "app/about_dlg.h"
 #include "app/device_dlg.h"
+#include "app/language.h"
 #include "app/tuning_dlg.h"
 #include "board/board_dlg.h"
 #include "engine/parameter_derivation.h"
@@ -30,6 +31,7 @@
 #include "platform/message_service.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/icons.h"
+#include "platform/shown_text.h"
 #include "platform/wave_out.h"
 #include "res/dialog_templates.h"
 #include "res/message_box.h"
@@ -299,7 +301,28 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     QAction* pDevice = menu.addAction(QString::fromStdString(ResString(IDS_DEVICE_MENU)));
     pDevice->setObjectName("IDM_DEVICE");
     QObject::connect(pDevice, &QAction::triggered, this, [this] { OnDeviceSettings(); });
+    // Each language by its own name, so a player who reads only one finds it.
+    QMenu* pLanguage = menu.addMenu(QString::fromStdString(ResString(IDS_LANGUAGE_MENU)));
+    pLanguage->setObjectName("IDM_LANGUAGE");
+    const std::string strChosen = m_strLanguage.empty() ? ShownLanguage() : m_strLanguage;
+    for (const auto& [nText, pszCode] :
+         {std::pair{IDS_LANGUAGE_JA, "ja"}, std::pair{IDS_LANGUAGE_EN, "en"}}) {
+        QAction* pChoice = pLanguage->addAction(QString::fromStdString(ResString(nText)));
+        pChoice->setObjectName(QString("IDM_LANGUAGE_") + pszCode);
+        pChoice->setCheckable(true);
+        pChoice->setChecked(strChosen == pszCode);
+        QObject::connect(pChoice, &QAction::triggered, this,
+                         [this, strCode = std::string(pszCode)] { SetLanguage(strCode); });
+    }
     menu.exec(globalPos);
+}
+
+void CAerolyreDlg::SetLanguage(const std::string& strLanguage) {
+    const std::string strBefore = m_strLanguage.empty() ? ShownLanguage() : m_strLanguage;
+    m_strLanguage = strLanguage;
+    // The dialogs are built in one language; the word comes in the language just chosen.
+    if (strLanguage != strBefore)
+        AfxMessageBox(TextIn(strLanguage, LoadResStringAsWritten(IDS_LANGUAGE_NEXT_START)));
 }
 
 void CAerolyreDlg::contextMenuEvent(QContextMenuEvent* pEvent) { ShowSystemMenu(pEvent->globalPos()); }

@@ -129,6 +129,10 @@ public:
     // Pen tablets: how a pen plays the board (a menu choice, kept in the settings once chosen).
     TabletMode m_tabletMode = TabletMode::Off;
     bool m_bTabletStored = false;
+    // The language chosen in the menu ("ja", "en"; empty: none yet), kept in the settings and
+    // spoken from the next start; --language and AEROLYRE_LANGUAGE choose for one run.
+    std::string m_strLanguage;
+    void SetLanguage(const std::string& strLanguage);
     // Starts the take's script and tone; false with the reason in strError.
     bool StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning,
                    std::string& strError);

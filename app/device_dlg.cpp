@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <algorithm>
 
+#include "platform/shown_text.h"
 #include "res/dialog_templates.h"
 
 namespace {
@@ -24,7 +25,7 @@ CDeviceDlg::CDeviceDlg(QWidget* pParent, std::vector<std::string> names, std::st
 
 BOOL CDeviceDlg::OnInitDialog() {
     auto* pList = Item<QListWidget>(IDC_DEVICE_LIST);
-    pList->addItem(QString::fromUtf8(kDefaultDevice));
+    pList->addItem(QString::fromUtf8(ShownText(kDefaultDevice)));
     for (const std::string& strName : m_names) pList->addItem(QString::fromStdString(strName));
     const auto it = std::find(m_names.begin(), m_names.end(), m_strDevice);
     pList->setCurrentRow(

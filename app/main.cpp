@@ -9,6 +9,7 @@
 
 #include "app/aerolyre_app.h"
 #include "app/aerolyre_dlg.h"
+#include "app/language.h"
 #include "engine/performance_state.h"
 #include "platform/wave_out.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: aerolyre [--device NAME] [--midi] [--midi-in] [--take FILE.csv] [--tone FILE.aly | FILE.aly]\n"
-    "                [Qt options]\n"
+    "                [--language ja|en] [Qt options]\n"
     "       aerolyre --list-devices | --help | --version\n";
 
 // The options QApplication and its X11 and Wayland platforms take for themselves (with one dash
@@ -112,6 +113,14 @@ int TakeOwnOptions(int& argc, char** argv) {
         } else if (IsOption(arg, "--take")) {
             if (!OptionValue(arg, "--take", i, argc, argv, CAerolyreDlg::s_strTakePath)) {
                 std::fprintf(stderr, "aerolyre: --take needs a file name\n%s", kUsage);
+                return 2;
+            }
+        } else if (IsOption(arg, "--language")) {
+            std::string strCode;
+            const bool bGiven = OptionValue(arg, "--language", i, argc, argv, strCode);
+            CAerolyreApp::s_strLanguageGiven = LanguageOf(strCode);
+            if (!bGiven || CAerolyreApp::s_strLanguageGiven.empty()) {
+                std::fprintf(stderr, "aerolyre: --language takes ja or en, not: %s\n", strCode.c_str());
                 return 2;
             }
         } else if (IsOption(arg, "--tone")) {

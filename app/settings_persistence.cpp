@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/aerolyre_dlg.h"
+#include "app/language.h"
 #include "app/settings_key.h"
 #include "platform/wave_out.h"
 #include "res/string_table.h"
@@ -79,6 +80,13 @@ bool QueryRect(HKEY hKey, UINT nLeft, UINT nTop, UINT nBottom, UINT nRight, RECT
 
 }  // namespace
 
+std::string KeptLanguage() {
+    CSettingsKey key;
+    std::string text;
+    if (!OpenSettingsKey(key) || !QueryString(key.m_hKey, IDS_REG_LANGUAGE, text)) return {};
+    return LanguageOf(text);
+}
+
 void CAerolyreDlg::RestoreSettings() {
     CSettingsKey key;
     if (!OpenSettingsKey(key)) return;
@@ -104,6 +112,7 @@ void CAerolyreDlg::RestoreSettings() {
         m_tabletMode = static_cast<TabletMode>(nValue);
         m_bTabletStored = true;
     }
+    m_strLanguage = KeptLanguage();
     if (QueryDword(key.m_hKey, IDS_REG_MIDI_IN, nValue)) {
         m_bMidiIn = nValue != 0;
         m_bMidiInStored = true;
@@ -168,6 +177,7 @@ void CAerolyreDlg::SaveSettings() {
     }
     if (m_bMidiInStored) SetDword(key.m_hKey, IDS_REG_MIDI_IN, m_bMidiIn ? 1 : 0);
     if (m_bTabletStored) SetDword(key.m_hKey, IDS_REG_TABLET, static_cast<int>(m_tabletMode));
+    if (!m_strLanguage.empty()) SetString(key.m_hKey, IDS_REG_LANGUAGE, m_strLanguage);
     if (m_bTuningStored) {
         SetDword(key.m_hKey, IDS_REG_TUNING_GUIDES, m_tuningChoice.bGuides ? 1 : 0);
         SetDword(key.m_hKey, IDS_REG_TUNING_QUANTISE, m_tuningChoice.bQuantise ? 1 : 0);

@@ -13,6 +13,7 @@
 #include "engine/pitch_mapping.h"
 #include "engine/session.h"
 #include "platform/qt/icons.h"
+#include "platform/shown_text.h"
 #include "res/dialog_templates.h"
 #include "res/string_table.h"
 
@@ -216,7 +217,7 @@ void CBoardDlg::PaintGuides(QPainter& painter, const QRect& rc) {
         text = QString::fromStdString(m_pTuning->Name(near)) + QString::asprintf(" %+d", nCents) +
                QString::fromUtf8("¢");
     }
-    if (m_pTuningChoice->bQuantise) text += QString::fromUtf8(" 補正");
+    if (m_pTuningChoice->bQuantise) text += QString::fromUtf8(ShownText(" 補正"));
     // Below the octave names, on its own black box so no line runs through it.
     const QRect box(rc.right() - 8 - fm.horizontalAdvance(text), rc.top() + 4 + fm.height(),
                     fm.horizontalAdvance(text) + 6, fm.height() + 2);

@@ -14,6 +14,8 @@
 #include <set>
 #include <utility>
 
+#include "platform/shown_text.h"
+
 namespace {
 
 // Not a system error number: the cause for a path that names something other than a file.
@@ -47,26 +49,36 @@ std::set<std::pair<std::uint64_t, std::uint64_t>> g_openFiles;
 
 // The cause in the words of the program's own language; a system error this table lacks keeps
 // the C library's text, so no failure is ever reported without its reason.
+struct ErrnoText {
+    int nError;
+    const char* pszText;
+};
+constexpr ErrnoText kErrnoTexts[] = {
+    {kNotRegularFile, "通常のファイルではありません"},
+    {ENOENT, "ファイルまたはフォルダが見つかりません"},
+    {ENOTDIR, "パスの途中にフォルダでないものがあります"},
+    {EISDIR, "ファイルではなくフォルダです"},
+    {ENAMETOOLONG, "ファイル名が長すぎます"},
+    {ELOOP, "シンボリックリンクの階層が深すぎます"},
+    {EACCES, "アクセスが拒否されました"},
+    {EPERM, "アクセスが拒否されました"},
+    {EROFS, "読み取り専用のファイルシステムです"},
+    {EMFILE, "開いているファイルが多すぎます"},
+    {ENFILE, "開いているファイルが多すぎます"},
+    {EWOULDBLOCK, "ほかのプログラムが使用中です"},
+    {ENOSPC, "ディスクの空き容量が足りません"},
+    {EDQUOT, "ディスクの使用量の上限を超えました"},
+    {EFBIG, "ファイルサイズの上限を超えました"},
+    {EIO, "入出力エラーが発生しました"},
+};
+constexpr const char* kEndOfFileText = "ファイルが途中で終わっています";
+constexpr const char* kGenericText = "ファイルエラーが発生しました";
+
 const char* JapaneseTextForErrno(int nError) {
-    switch (nError) {
-        case kNotRegularFile: return "通常のファイルではありません";
-        case ENOENT: return "ファイルまたはフォルダが見つかりません";
-        case ENOTDIR: return "パスの途中にフォルダでないものがあります";
-        case EISDIR: return "ファイルではなくフォルダです";
-        case ENAMETOOLONG: return "ファイル名が長すぎます";
-        case ELOOP: return "シンボリックリンクの階層が深すぎます";
-        case EACCES:
-        case EPERM: return "アクセスが拒否されました";
-        case EROFS: return "読み取り専用のファイルシステムです";
-        case EMFILE:
-        case ENFILE: return "開いているファイルが多すぎます";
-        case EWOULDBLOCK: return "ほかのプログラムが使用中です";
-        case ENOSPC: return "ディスクの空き容量が足りません";
-        case EDQUOT: return "ディスクの使用量の上限を超えました";
-        case EFBIG: return "ファイルサイズの上限を超えました";
-        case EIO: return "入出力エラーが発生しました";
-        default: return nullptr;
+    for (const ErrnoText& e : kErrnoTexts) {
+        if (e.nError == nError) return e.pszText;
     }
+    return nullptr;
 }
 
 }  // namespace
@@ -75,15 +87,23 @@ std::string CFileException::GetErrorMessage() const {
     std::string strCause;
     if (m_lOsError != 0) {
         const char* pszText = JapaneseTextForErrno(m_lOsError);
-        strCause = pszText != nullptr ? pszText : std::strerror(m_lOsError);
+        strCause = pszText != nullptr ? ShownText(pszText) : std::strerror(m_lOsError);
     } else if (m_cause == endOfFile) {
-        strCause = "ファイルが途中で終わっています";
+        strCause = ShownText(kEndOfFileText);
     } else if (m_cause == sharingViolation) {
-        strCause = JapaneseTextForErrno(EWOULDBLOCK);
+        strCause = ShownText(JapaneseTextForErrno(EWOULDBLOCK));
     } else {
-        strCause = "ファイルエラーが発生しました";
+        strCause = ShownText(kGenericText);
     }
     return m_strFileName.empty() ? strCause : m_strFileName + ": " + strCause;
+}
+
+std::vector<const char*> CFileException::CauseTexts() {
+    std::vector<const char*> texts;
+    for (const ErrnoText& e : kErrnoTexts) texts.push_back(e.pszText);
+    texts.push_back(kEndOfFileText);
+    texts.push_back(kGenericText);
+    return texts;
 }
 
 CFile::~CFile() { Abort(); }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/win_types.h"
 
@@ -29,6 +30,8 @@ public:
 
     // The standard file error message: the cause in words and the file's name.
     std::string GetErrorMessage() const;
+    // Every cause text GetErrorMessage gives in the program's own words, for the translations.
+    static std::vector<const char*> CauseTexts();
 
     Cause m_cause = none;
     int m_lOsError = 0;  // errno, 0 when the cause did not come from the system

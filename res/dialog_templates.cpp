@@ -176,6 +176,19 @@ const DialogTemplate kTuning = {
 
 }  // namespace
 
+std::vector<const char*> DialogTexts() {
+    std::vector<const char*> texts;
+    for (const int nId : {IDD_ABOUTBOX, IDD_AEROLYRE_DIALOG, IDD_BOARD, IDD_FIR, IDD_ACCOMP, IDD_RECORD,
+                          IDD_DEVICE, IDD_TUNING}) {
+        const DialogTemplate& tmpl = GetDialogTemplate(nId);
+        texts.push_back(tmpl.pszCaption);
+        for (const ControlTemplate& c : tmpl.controls) {
+            if (c.pszText[0] != '\0') texts.push_back(c.pszText);
+        }
+    }
+    return texts;
+}
+
 const DialogTemplate& GetDialogTemplate(int nId) {
     switch (nId) {
         case IDD_ABOUTBOX: return kAbout;

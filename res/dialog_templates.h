@@ -2,6 +2,8 @@
 // the three settings dialogs and the sound device dialog.
 #pragma once
 
+#include <vector>
+
 #include "platform/dialog_template.h"
 
 constexpr int IDD_ABOUTBOX = 100;
@@ -15,3 +17,7 @@ constexpr int IDD_TUNING = 134;
 
 // The template with this id; every id above has one.
 const DialogTemplate& GetDialogTemplate(int nId);
+
+// Every caption and control text of the templates, in the program's own words: what the
+// translations cover.
+std::vector<const char*> DialogTexts();

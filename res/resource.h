@@ -18,6 +18,11 @@ constexpr unsigned IDS_MIDI_IN = 109;
 // Background menu: pen tablets, off and the three pressure curves.
 constexpr unsigned IDS_TABLET_MENU = 110;
 constexpr unsigned IDS_TABLET_OFF = 111;
+// Background menu: the language, its two choices, and the word that it applies from the next start.
+constexpr unsigned IDS_LANGUAGE_MENU = 115;
+constexpr unsigned IDS_LANGUAGE_JA = 116;
+constexpr unsigned IDS_LANGUAGE_EN = 117;
+constexpr unsigned IDS_LANGUAGE_NEXT_START = 118;
 
 // Registry key and value names.
 constexpr unsigned IDS_REG_SUBKEY = 200;
@@ -46,6 +51,7 @@ constexpr unsigned IDS_REG_MIDI_UNLIMITED = 237;
 constexpr unsigned IDS_REG_TUNING_STRENGTH = 238;
 constexpr unsigned IDS_REG_MIDI_IN = 239;
 constexpr unsigned IDS_REG_TABLET = 240;
+constexpr unsigned IDS_REG_LANGUAGE = 241;
 
 // Messages of the play command and the parameter derivation.
 constexpr unsigned IDS_ERR_BUFFER = 1000;

@@ -5,6 +5,8 @@
 #include <array>
 #include <iterator>
 
+#include "platform/shown_text.h"
+
 namespace {
 
 struct StringEntry {
@@ -29,6 +31,10 @@ constexpr StringEntry kStringTable[] = {
     {112, "筆圧で音量: 軽いタッチ向け"},
     {113, "筆圧で音量: 標準"},
     {114, "筆圧で音量: 強いタッチ向け"},
+    {115, "言語 (Language)(&L)"},
+    {116, "日本語"},
+    {117, "English"},
+    {118, "言語の変更は次回の起動から有効になります。"},
     {200, "Software\\Velmora\\Aerolyre\\AppInfo"},
     {201, "Process_BufSize"},
     {202, "Process_Overcycle"},
@@ -54,6 +60,7 @@ constexpr StringEntry kStringTable[] = {
     {238, "Tuning_Strength"},
     {239, "Midi_In"},
     {240, "Tablet_Mode"},
+    {241, "Language"},
     {1000, "バッファのサイズは１～10000にして下さい"},
     {1001, "音域は１～７オクターブにして下さい"},
     {1002, "モジュレータの周波数は1～9倍にして下さい"},
@@ -93,13 +100,28 @@ static_assert(std::is_sorted(std::begin(kStringTable), std::end(kStringTable),
                              [](const StringEntry& a, const StringEntry& b) { return a.nId < b.nId; }),
               "the string table is searched by id and must stay sorted");
 
+// Registry key and value names are the settings' own names, never shown and never translated.
+bool IsRegistryName(UINT nId) { return nId >= 200 && nId <= 299; }
+
 }  // namespace
 
-const char* LoadResString(UINT nId) {
+const char* LoadResStringAsWritten(UINT nId) {
     const auto* it = std::lower_bound(std::begin(kStringTable), std::end(kStringTable), nId,
                                       [](const StringEntry& e, UINT id) { return e.nId < id; });
-    if (it == std::end(kStringTable) || it->nId != nId) return nullptr;
-    return it->pszText;
+    return it == std::end(kStringTable) || it->nId != nId ? nullptr : it->pszText;
+}
+
+const char* LoadResString(UINT nId) {
+    const char* psz = LoadResStringAsWritten(nId);
+    return psz != nullptr && !IsRegistryName(nId) ? ShownText(psz) : psz;
+}
+
+std::vector<const char*> ShownTableTexts() {
+    std::vector<const char*> texts;
+    for (const StringEntry& e : kStringTable) {
+        if (!IsRegistryName(e.nId) && e.pszText[0] != '\0') texts.push_back(e.pszText);
+    }
+    return texts;
 }
 
 std::string ResString(UINT nId) {

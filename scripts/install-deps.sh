@@ -8,7 +8,7 @@ set -euo pipefail
 # What building and running the program needs (scripts/run.sh).
 run_packages=(
     cmake ninja-build pkg-config g++
-    qt6-base-dev qt6-translations-l10n portaudio19-dev libasound2-dev libjack-jackd2-dev
+    qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n portaudio19-dev libasound2-dev libjack-jackd2-dev
     libsamplerate0-dev librtmidi-dev libfftw3-dev libdbus-1-dev fonts-ipafont-gothic qt6-wayland
 )
 # What the tests, fuzzers, benchmarks and end-to-end runs need besides (scripts/test.sh).

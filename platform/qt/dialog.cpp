@@ -25,6 +25,7 @@
 #include <QWindow>
 
 #include "platform/qt/icons.h"
+#include "platform/shown_text.h"
 
 namespace {
 
@@ -50,8 +51,10 @@ void InitDialogFramework(LoadStringProc pfnLoadString, const char* const* ppIcon
     QFont::insertSubstitution(QString::fromUtf8("ＭＳ ゴシック"), "IPAGothic");
     // Qt's own dialogs and prompts (file dialogs, the overwrite question, message box buttons)
     // speak the program's language, and every window, message boxes included, uses its font.
+    // (In English they are Qt's own words.)
     static QTranslator s_translator;
-    if (s_translator.load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_",
+    if (ShownLanguage() == "ja" &&
+        s_translator.load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_",
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(&s_translator);
     }
@@ -68,7 +71,7 @@ void CDialog::Build() {
     QFont font(QString::fromUtf8(m_template.pszFont));
     font.setPointSize(m_template.nPointSize);
     setFont(font);
-    setWindowTitle(QString::fromUtf8(m_template.pszCaption));
+    setWindowTitle(QString::fromUtf8(ShownText(m_template.pszCaption)));
 
     // Base units as the dialog manager computes them: the average width of A–Z a–z, rounded,
     // and the font's height.
@@ -93,7 +96,7 @@ void CDialog::Build() {
     QWidget* pPrevTab = nullptr;
     QWidget* pFirstTab = nullptr;
     for (const ControlTemplate& c : m_template.controls) {
-        const QString text = QString::fromUtf8(c.pszText);
+        const QString text = QString::fromUtf8(ShownText(c.pszText));
         QWidget* w = nullptr;
         switch (c.kind) {
             case ControlKind::Static: {
@@ -165,6 +168,7 @@ void CDialog::Build() {
         }
     }
     WidenClippedButtons();
+    WidenClippedLabels();
 }
 
 // A check box or radio button whose text is wider in this font than its rectangle gets the room
@@ -183,6 +187,46 @@ void CDialog::WidenClippedButtons() {
                 nRight = std::min(nRight, o.left());
         }
         b->resize(std::max(r.width(), std::min(b->sizeHint().width(), nRight - r.left())), r.height());
+    }
+}
+
+// A label whose text is wider in this font than its rectangle (a translation running longer than
+// the template's own text) gets the room it needs, as far as the neighbouring control on its row,
+// its group's frame or the dialog's edge: one that ends at the control it names grows to the left,
+// so it still ends there; any other grows to the right.
+void CDialog::WidenClippedLabels() {
+    const QList<QLabel*> labels = findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+    for (QLabel* l : labels) {
+        const QRect r = l->geometry();
+        const int nNeed = l->sizeHint().width();
+        if (!l->pixmap().isNull() || nNeed <= r.width()) continue;
+        int nLeft = 0;
+        int nRight = width();
+        bool bNames = false;
+        for (QWidget* other : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect o = other->geometry();
+            if (other == l) continue;
+            if (qobject_cast<QGroupBox*>(other) != nullptr) {
+                if (o.contains(r)) {
+                    nLeft = std::max(nLeft, o.left() + m_nBaseX);
+                    nRight = std::min(nRight, o.right() + 1 - m_nBaseX);
+                }
+                continue;
+            }
+            if (o.top() > r.bottom() || o.bottom() < r.top()) continue;  // not on its row
+            if (o.left() > r.right()) {
+                nRight = std::min(nRight, o.left());
+                bNames = bNames || o.left() - r.right() <= m_nBaseX;
+            } else if (o.right() < r.left()) {
+                nLeft = std::max(nLeft, o.right() + 1 + m_nBaseX / 2);
+            }
+        }
+        if (bNames) {
+            const int nNewLeft = std::max(nLeft, r.right() + 1 - nNeed);
+            l->setGeometry(nNewLeft, r.top(), r.right() + 1 - nNewLeft, r.height());
+        } else {
+            l->resize(std::max(r.width(), std::min(nNeed, nRight - r.left())), r.height());
+        }
     }
 }
 

@@ -100,6 +100,7 @@ protected:
 private:
     void Build();
     void WidenClippedButtons();
+    void WidenClippedLabels();
     void PlaceByDefault();
 
     int m_nBaseX = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/dialog_template.h"
+#include "platform/shown_text.h"
 
 namespace {
 
@@ -17,8 +18,12 @@ void SetFileDialogResponder(FileDialogResponder responder) { g_responder = std::
 
 CFileDialog::CFileDialog(bool bOpenFileDialog, const char* pszDefExt, const std::string& strFileName,
                          DWORD dwFlags, const char* pszFilter, QWidget* pParent)
-    : m_request{bOpenFileDialog, pszDefExt != nullptr ? pszDefExt : "", strFileName,
-                dwFlags,         pszFilter != nullptr ? pszFilter : "", ""},
+    : m_request{bOpenFileDialog,
+                pszDefExt != nullptr ? pszDefExt : "",
+                strFileName,
+                dwFlags,
+                pszFilter != nullptr ? ShownText(pszFilter) : "",
+                ""},
       m_pParent(pParent) {
     if (!m_request.strDefExt.empty() && m_request.strDefExt[0] == '.') m_request.strDefExt.erase(0, 1);
 }

@@ -47,4 +47,24 @@ end_program
 cmp "$work/room.aly" "$examples/tones/room.aly" || { echo "FAIL: the take's tone is not the tone given"; exit 1; }
 if grep -qF "$examples" "$reg"; then echo "FAIL: the command line's tone folder was remembered"; exit 1; fi
 echo "the tone given on the command line played, and nothing of the command line was remembered"
+
+# English for one run, from the command line or the environment: the messages and the board speak
+# it, and nothing of it is remembered.
+refused --language fr
+start_program "$aerolyre" --language en --tone "$work/no such tone.aly"
+expect_message 'Could not read the tone file.'
+# The message came before the main dialog showed: its place is known only now.
+geometry "$main"
+mx=$X my=$Y mw=$WIDTH mh=$HEIGHT
+BOARD_TITLE='Performance Board'
+open_board
+sleep 0.5
+close_board
+end_program
+start_program env AEROLYRE_LANGUAGE=en_GB.UTF-8 "$aerolyre" --tone "$work/no such tone.aly"
+expect_message 'Could not read the tone file.'
+end_program
+if grep -q '"Language"' "$reg"; then echo "FAIL: the language was remembered"; cat "$reg"; exit 1; fi
+BOARD_TITLE='演奏盤'
+echo "English for one run from --language en and AEROLYRE_LANGUAGE, and not remembered"
 echo "PASS"

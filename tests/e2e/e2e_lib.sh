@@ -102,16 +102,18 @@ expect_message() { # TEXT
     : >"$work/messages.txt"
 }
 
-# Opens the board with the play button; sets X, Y, WIDTH, HEIGHT to its geometry and board to its id.
+# Opens the board with the play button; sets X, Y, WIDTH, HEIGHT to its geometry and board to its
+# id. BOARD_TITLE is its title in the language the program speaks.
+BOARD_TITLE='演奏盤'
 open_board() {
     click_du 165 290
-    board=$(wait_window '演奏盤')
+    board=$(wait_window "$BOARD_TITLE")
     geometry "$board"
 }
 # Closes the board with Escape and waits until it is gone.
 close_board() {
     xdotool key Escape
-    for _ in $(seq 50); do xdotool search --name '演奏盤' >/dev/null 2>&1 || break; sleep 0.1; done
+    for _ in $(seq 50); do xdotool search --name "$BOARD_TITLE" >/dev/null 2>&1 || break; sleep 0.1; done
 }
 
 # Answers Qt's file dialog with a full path.

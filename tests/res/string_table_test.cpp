@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <regex>
 #include <string>
+#include <string_view>
+
+#include "platform/file.h"
+#include "platform/shown_text.h"
 
 // Every message id the code names has a text: a new id without one would show an empty box.
 TEST(StringTable, EveryNamedMessageHasItsText) {
@@ -50,4 +56,27 @@ TEST(StringTable, MessagesUseFullWidthDigitsWhereTheProgramDoes) {
     EXPECT_EQ(ResString(1000), "バッファのサイズは\xEF\xBC\x91～10000にして下さい");
     EXPECT_EQ(ResString(1001), "音域は\xEF\xBC\x91～\xEF\xBC\x97オクターブにして下さい");
     EXPECT_EQ(ResString(200), "Software\\Velmora\\Aerolyre\\AppInfo");
+}
+
+// With translations installed, what the program shows changes; the settings' own names and the
+// texts as written do not. Without, every text is shown as written.
+TEST(StringTable, TranslationsChangeShownTextsButNeverTheSettingsNames) {
+    EXPECT_EQ(ShownLanguage(), "ja");
+    const std::string strSubKey = ResString(IDS_REG_SUBKEY);
+    InstallTranslations("en", {{"メモリ不足です", "Out of memory"},
+                               {strSubKey, "translated"},
+                               {"ファイルまたはフォルダが見つかりません", "No such file or folder"}});
+    EXPECT_EQ(ResString(3000), "Out of memory");
+    EXPECT_STREQ(LoadResStringAsWritten(3000), "メモリ不足です");
+    EXPECT_EQ(ResString(IDS_REG_SUBKEY), strSubKey);
+    EXPECT_EQ(ResString(2200), "ファイルを開けませんでした") << "an untranslated text shows as written";
+    EXPECT_EQ(CFileException(CFileException::fileNotFound, ENOENT, "a.wav").GetErrorMessage(),
+              "a.wav: No such file or folder");
+    InstallTranslations("ja", {});
+    EXPECT_EQ(ResString(3000), "メモリ不足です");
+    EXPECT_EQ(ShownLanguage(), "ja");
+    // What the translations cover: every shown entry, no settings name.
+    const std::vector<const char*> texts = ShownTableTexts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), std::string_view("メモリ不足です")), texts.end());
+    EXPECT_EQ(std::find(texts.begin(), texts.end(), std::string_view(strSubKey)), texts.end());
 }

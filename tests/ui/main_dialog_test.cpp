@@ -117,6 +117,32 @@ TEST(Dialogs, EveryControlLiesInsideItsDialogWithoutOverlappingAnother) {
     }
 }
 
+// Every label shows its whole text and lies clear of every other control and label, in every
+// dialog: a longer translation must not run under the field it names.
+TEST(Dialogs, EveryLabelShowsItsWholeTextClearOfOtherControls) {
+    for (int nId :
+         {IDD_ABOUTBOX, IDD_AEROLYRE_DIALOG, IDD_FIR, IDD_ACCOMP, IDD_RECORD, IDD_DEVICE, IDD_TUNING}) {
+        CDialog dlg(GetDialogTemplate(nId), nullptr);
+        const QRect inside(QPoint(0, 0), dlg.size());
+        std::vector<QWidget*> others;
+        for (QWidget* w : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (qobject_cast<QGroupBox*>(w) == nullptr) others.push_back(w);
+        }
+        for (QLabel* l : dlg.findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+            const std::string text = l->text().toStdString();
+            if (text.empty()) continue;  // the icon
+            EXPECT_GE(l->width(), l->sizeHint().width()) << nId << " " << text;
+            EXPECT_TRUE(inside.contains(l->geometry())) << nId << " " << text;
+            for (QWidget* w : others) {
+                if (w == l) continue;
+                EXPECT_FALSE(l->geometry().intersects(w->geometry()))
+                    << nId << " " << text << " and " << w->objectName().toStdString() << " "
+                    << w->property("text").toString().toStdString();
+            }
+        }
+    }
+}
+
 TEST(Dialogs, NoCheckBoxOrRadioButtonCutsOffItsText) {
     for (int nId : {IDD_ABOUTBOX, IDD_AEROLYRE_DIALOG, IDD_FIR, IDD_ACCOMP, IDD_RECORD}) {
         CDialog dlg(GetDialogTemplate(nId), nullptr);
@@ -187,7 +213,7 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
         Later([&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             ASSERT_NE(menu, nullptr);
-            if (menu == nullptr || menu->actions().size() != 7) {  // the separator and the six entries
+            if (menu == nullptr || menu->actions().size() != 8) {  // the separator and the seven entries
                 ADD_FAILURE() << "not the background menu";
                 if (menu != nullptr) menu->close();
                 return;
@@ -212,6 +238,7 @@ TEST(MainDialog, SystemMenuOpensTheAboutBox) {
             ASSERT_EQ(tablet.size(), 4) << "off and three pressure curves";
             EXPECT_TRUE(tablet[0]->isChecked()) << "a pen is a mouse by default";
             EXPECT_EQ(menu->actions()[6]->text(), QString::fromUtf8("サウンドデバイスの設定(&D)..."));
+            EXPECT_EQ(menu->actions()[7]->text(), QString::fromUtf8("言語 (Language)(&L)"));
             Later([&] {
                 auto* about = ActiveModal<QDialog>();
                 ASSERT_NE(about, nullptr);

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdlib>
 
+#include "app/language.h"
 #include "engine/performance_state.h"
 #include "platform/qt/dialog.h"
 #include "res/app_icon.h"
@@ -16,6 +18,10 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", config.Root().c_str(), 1);
     InitPerformanceState();
     QApplication app(argc, argv);
+    // AEROLYRE_LANGUAGE=en runs the tests in English, as the program would.
+    if (const char* pszLanguage = std::getenv("AEROLYRE_LANGUAGE"); pszLanguage != nullptr) {
+        if (!UseLanguage(ChooseLanguage("", pszLanguage, ""))) return 1;
+    }
     InitDialogFramework(&LoadResString, kAppIcon32, kAppIcon16);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
