@@ -60,7 +60,7 @@ if grep -q '"Midi_In"' "$reg"; then echo "FAIL: --midi-in was kept in the settin
 start_program "$aerolyre" --take "$work/midi.csv"
 xdotool mousemove $((mx + mw / 2)) $((my + mh - 4)) click 3
 sleep 0.5
-xdotool key Up Up Up Return  # two entries above the sound-device entry, at the menu's end
+xdotool key Up Up Up Up Return  # two entries above the sound-device entry, which the language follows
 sleep 0.5
 jack_lsp | grep -qx 'aerolyre-midi-in:aerolyre' || { echo "FAIL: the menu did not open MIDI in"; exit 1; }
 rm -f "$work/capture.wav"
