@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
 # Dropouts under load through a real sound server. A JACK server of the test's own (dummy driver,
-# 48000 Hz) at a given period, real-time as jackd runs by default and as a musician runs it: one
-# left to the CPU hogs falls behind, then catches up in a burst of cycles that no ring of a few
-# milliseconds covers, a gap that a card's server would have had as its own xrun. The program's
-# session holds a loud tone for SECONDS through `jack`, or through ALSA's JACK plugin (`alsa`:
-# PortAudio's ALSA host, ALSA periods and buffers, paced by the server); jack_capture records the
-# system playback while two CPU hogs and a disk writer with fsync run beside it. The capture's
-# gaps (runs of 24 or more silent samples inside the sound) are counted and compared with the
-# underruns the program reports.
+# 48000 Hz) at a given period, real-time as jackd runs by default and as a musician runs it (so
+# the CPU hogs hold up neither the server nor the threads the program makes real-time). The
+# program's session holds a loud tone for SECONDS through `jack`, or through ALSA's JACK plugin
+# (`alsa`: PortAudio's ALSA host, ALSA periods and buffers, paced by the server); jack_capture
+# records the system playback while two CPU hogs and a disk writer with fsync run beside it. The
+# capture's gaps (runs of 24 or more silent samples inside the sound) are counted and compared
+# with the underruns the program reports.
 # Beside it, a probe of the machine notes every stall of a whole CPU (a late wake-up of a thread at
 # the highest real-time priority). A virtual machine's CPUs are held by their host now and then,
 # for up to 100 ms here: no ring rides through a stall longer than the sound it holds, whatever
