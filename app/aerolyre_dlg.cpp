@@ -304,7 +304,7 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     // Each language by its own name, so a player who reads only one finds it.
     QMenu* pLanguage = menu.addMenu(QString::fromStdString(ResString(IDS_LANGUAGE_MENU)));
     pLanguage->setObjectName("IDM_LANGUAGE");
-    const std::string strChosen = m_strLanguage.empty() ? ShownLanguage() : m_strLanguage;
+    const std::string strChosen = ChosenLanguage();
     for (const auto& [nText, pszCode] :
          {std::pair{IDS_LANGUAGE_JA, "ja"}, std::pair{IDS_LANGUAGE_EN, "en"}}) {
         QAction* pChoice = pLanguage->addAction(QString::fromStdString(ResString(nText)));
@@ -317,8 +317,12 @@ void CAerolyreDlg::ShowSystemMenu(const QPoint& globalPos) {
     menu.exec(globalPos);
 }
 
+std::string CAerolyreDlg::ChosenLanguage() const {
+    return m_strLanguage.empty() ? ShownLanguage() : m_strLanguage;
+}
+
 void CAerolyreDlg::SetLanguage(const std::string& strLanguage) {
-    const std::string strBefore = m_strLanguage.empty() ? ShownLanguage() : m_strLanguage;
+    const std::string strBefore = ChosenLanguage();
     m_strLanguage = strLanguage;
     // The dialogs are built in one language; the word comes in the language just chosen.
     if (strLanguage != strBefore)

@@ -133,6 +133,8 @@ public:
     // spoken from the next start; --language and AEROLYRE_LANGUAGE choose for one run.
     std::string m_strLanguage;
     void SetLanguage(const std::string& strLanguage);
+    // The menu's choice, or this run's language while none was made.
+    std::string ChosenLanguage() const;
     // Starts the take's script and tone; false with the reason in strError.
     bool StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning,
                    std::string& strError);

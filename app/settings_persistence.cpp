@@ -112,7 +112,7 @@ void CAerolyreDlg::RestoreSettings() {
         m_tabletMode = static_cast<TabletMode>(nValue);
         m_bTabletStored = true;
     }
-    m_strLanguage = KeptLanguage();
+    if (QueryString(key.m_hKey, IDS_REG_LANGUAGE, text)) m_strLanguage = LanguageOf(text);
     if (QueryDword(key.m_hKey, IDS_REG_MIDI_IN, nValue)) {
         m_bMidiIn = nValue != 0;
         m_bMidiInStored = true;
