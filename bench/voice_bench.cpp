@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/parameter_derivation.h"
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "engine/voice.h"
 
@@ -11,7 +12,7 @@ void StartVoice(CVoice& voice, int nOverCycleIndex) {
     InitPerformanceState();
     ParameterTexts t{"400", "5", "1", "20", "2", "5", "0", "0", "0"};
     DeriveParameters(t, 0, kOverCycleItemData[nOverCycleIndex]);
-    voice.Start(VoiceParams::FromState(PerformanceState));
+    voice.Start(VoiceParamsOf(PerformanceState));
 }
 
 void BM_VoicePerSample(benchmark::State& state) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
 #include "engine/session.h"
@@ -187,7 +188,7 @@ void CBoardDlg::PaintMidiPointer(QPainter& painter, const QRect& rc) {
 }
 
 void CBoardDlg::PaintGuides(QPainter& painter, const QRect& rc) {
-    const PitchMapping map = PitchMapping::FromState(PerformanceState);
+    const PitchMapping map = MappingOf(PerformanceState);
     const std::vector<TuningNote>& notes = m_pTuning->Notes();
     const QFontMetrics fm(painter.font());
     // Where the notes sound with no button held; too dense a scale shows its degree 0 alone.

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "engine/engine.h"
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
 #include "engine/take_writer.h"

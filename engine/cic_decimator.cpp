@@ -11,3 +11,15 @@ void CCicDecimator::Init(int nOverCycle) {
     // The sums have gain nOverCycle^4 at 0 Hz and the compensator 1 / 1.6.
     dCicGain = dStep * dStep * dStep * dStep * 1.6;
 }
+
+void CCicDecimator::Resize(int nOverCycle, double dHeld) {
+    Init(nOverCycle);
+    // Each stage's sum of a constant input is nOverCycle times its own input.
+    double v = dHeld;
+    for (int j = 0; j < kStages; ++j) {
+        for (int k = 1; k <= nOverCycle; ++k) adCicDelay[j][k] = v;
+        v *= nOverCycle;
+        adCicSum[j] = v;
+    }
+    dCompPrev = v / 1.6;
+}

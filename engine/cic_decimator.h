@@ -10,6 +10,10 @@ public:
     // Clears the state and sets the gain that brings the sums back to unity at 0 Hz.
     void Init(int nOverCycle);
 
+    // Another over-cycle while it plays: the state as if dHeld had been pushed for ever, so the
+    // output goes on from dHeld instead of falling to silence.
+    void Resize(int nOverCycle, double dHeld);
+
     // Pushes the input of synthesis step k (nOverCycle down to 1). Slot k of each row holds the
     // input of exactly nOverCycle steps earlier, so each stage is a moving sum of that length.
     void Push(int k, double s) {

@@ -23,8 +23,23 @@ void CEngine::Prepare(const EngineSettings& s, FirStageState* pStage) {
     m_nDelayPos = 0;
     m_nSample = 0;
     m_in = VoiceInput{0.0, 1.0, 1.0, 1.0, s.pTuning != nullptr && s.bCorrectionOn};
-    m_dLeftShiftRatio = s.params.dLeftShiftRatio;
-    m_dRightShiftRatio = s.params.dRightShiftRatio;
+    m_settings = s;
+    m_bLeft = false;
+    m_bRight = false;
+    m_bMidiDriving = false;
+}
+
+void CEngine::SetTone(const DerivedParameters& d) noexcept {
+    const EngineSettings& s = m_settings;
+    m_settings.params = d;
+    m_mapping = PitchMapping::Of(d.dPitchRange, d.dBaseOctave, d.nOverCycle, kVoiceTwoPi, s.dRate);
+    m_player.SetMapping(m_mapping);
+    if (m_bMidi) m_midi.SetMapping(m_mapping);
+    m_voice.Change(VoiceParams::For(d, s.pTuning, s.dStrength, s.dRate));
+    m_in.dLeftClickFactor = m_bLeft ? d.dLeftShiftRatio : 1.0;
+    m_in.dRightClickFactor = m_bRight ? d.dRightShiftRatio : 1.0;
+    // What MIDI plays sounds where the new mapping puts it.
+    if (m_bMidiDriving) m_in.dPointerX = m_player.X();
 }
 
 bool CEngine::BuildFilter(const FirStageSettings& fir) {
@@ -72,12 +87,16 @@ void CEngine::Apply(const EngineEvent& ev) noexcept {
         m_player.Receive(ev.midi, ev.nMidiSize);
         m_in.dPointerX = m_player.X();
         m_in.dPointerY = m_player.Y();
+        m_bMidiDriving = true;
     } else {
+        m_bMidiDriving = false;
         m_in.dPointerX = ev.dX;
         m_in.dModScale = ev.dModScale;
         m_in.dPointerY = ev.dY;
-        m_in.dLeftClickFactor = ev.bLeft ? m_dLeftShiftRatio : 1.0;
-        m_in.dRightClickFactor = ev.bRight ? m_dRightShiftRatio : 1.0;
+        m_bLeft = ev.bLeft;
+        m_bRight = ev.bRight;
+        m_in.dLeftClickFactor = ev.bLeft ? m_settings.params.dLeftShiftRatio : 1.0;
+        m_in.dRightClickFactor = ev.bRight ? m_settings.params.dRightShiftRatio : 1.0;
     }
 }
 

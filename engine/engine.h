@@ -18,7 +18,7 @@
 
 class CTuning;
 
-// What an engine plays with; fixed from Prepare to the end of play.
+// What an engine plays with, from Prepare to the end of play; SetTone changes the tone's params.
 struct EngineSettings {
     DerivedParameters params;
     double dRate = 44100.0;            // output samples per second
@@ -59,6 +59,10 @@ public:
     // released by the caller (the program's session), or null for none; BuildFilter makes one of
     // the engine's own instead.
     void Prepare(const EngineSettings& settings, FirStageState* pStage = nullptr);
+    // A new tone from the next sample on, at any sample, allocating nothing: the voice keeps its
+    // phases, amplitude and glides, MIDI its held notes, bends and bend ranges, the correction its
+    // state, and held buttons shift by the new amounts. The other settings stay as Prepare set them.
+    void SetTone(const DerivedParameters& params) noexcept;
     // Builds the engine's own filter stage from the settings; false when memory runs out.
     bool BuildFilter(const FirStageSettings& fir);
     // Plays through another stage built and released by the caller (null: none) from the next
@@ -97,6 +101,8 @@ private:
     int m_nDelayPos = 0;
     std::uint64_t m_nSample = 0;
     VoiceInput m_in;
-    double m_dLeftShiftRatio = 1.0;
-    double m_dRightShiftRatio = 1.0;
+    EngineSettings m_settings;
+    bool m_bLeft = false;  // the buttons as the last pointer event left them
+    bool m_bRight = false;
+    bool m_bMidiDriving = false;  // the last event that moved the pointer was MIDI
 };

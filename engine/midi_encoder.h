@@ -44,6 +44,9 @@ public:
     void Init(MidiMode mode, int nBendRange, const PitchMapping& mapping, CMidiEventQueue* pQueue,
               bool bLimitRate = true);
 
+    // A new tone's mapping, for the pitches from the next sample on; the sounding note goes on.
+    void SetMapping(const PitchMapping& mapping) { m_mapping = mapping; }
+
     // The set-up: the MPE zone, or the single channel's bend range.
     void Configure(std::uint64_t nSample);
 

@@ -25,6 +25,11 @@ void CMidiPlayer::Init(const PitchMapping& mapping) {
     m_dY = 1.0;
 }
 
+void CMidiPlayer::SetMapping(const PitchMapping& mapping) {
+    m_mapping = mapping;
+    if (m_nHeld > 0) Update();
+}
+
 void CMidiPlayer::Release(int nNote, int nChannel) {
     for (int i = m_nHeld - 1; i >= 0; --i) {
         if (m_held[i].nNote == nNote && m_held[i].nChannel == nChannel) {

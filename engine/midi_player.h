@@ -15,6 +15,8 @@
 class CMidiPlayer {
 public:
     void Init(const PitchMapping& mapping);
+    // A new tone's mapping: the held notes, bends and bend ranges stay, and sound where it puts them.
+    void SetMapping(const PitchMapping& mapping);
 
     // One channel message (status and its data bytes).
     void Receive(const std::uint8_t* pBytes, int nSize);

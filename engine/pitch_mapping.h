@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "engine/performance_state.h"
+#include "platform/sample_scale.h"
 
 struct PitchMapping {
     double dScale = 1.0;     // pitch value per unit of x
@@ -22,10 +22,6 @@ struct PitchMapping {
         m.dLog2Hz = std::log2(0.0002 * kSampleRate * nOverCycle / dTwoPi);
         m.dStepLog2 = std::log2(dRate / kSampleRate);
         return m;
-    }
-    // From the parameters the last derivation left in PerformanceState.
-    static PitchMapping FromState(const PERFORMANCESTATE& ps) {
-        return Of(ps.dPitchRange, ps.dBaseOctave, ps.nOverCycle, ps.dTwoPi);
     }
 
     double Log2HzAt(double x) const { return x * dScale + dOffset + dLog2Hz; }

@@ -22,6 +22,13 @@ void CPitchQuantiser::Init(const CTuning* pTuning, double dLog2HzOffset, double 
     m_bStarted = false;
 }
 
+void CPitchQuantiser::MoveOffset(double dLog2HzOffset) {
+    const double d = m_dOffset - dLog2HzOffset;
+    for (double& c : m_dCentre) c += d;
+    m_dLast += d;
+    m_dOffset = dLog2HzOffset;
+}
+
 int CPitchQuantiser::Degree(double dLog2Hz, bool bFollow) {
     const std::vector<TuningNote>& notes = m_pTuning->Notes();
     if (bFollow || m_nNote < 0) {

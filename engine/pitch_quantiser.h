@@ -32,6 +32,10 @@ public:
     // of its frequency; dRate is the number of calls per second; dStrength 0 .. 1.
     void Init(const CTuning* pTuning, double dLog2HzOffset, double dRate, double dStrength = 1.0);
 
+    // A new offset while it plays (the over-cycle changed the pitch values' base): the state
+    // moves with it, so the same frequencies keep their centre and note.
+    void MoveOffset(double dLog2HzOffset);
+
     // The corrected pitch, in the units of dPitch (log2). No allocation, no lock.
     double Process(double dPitch);
 

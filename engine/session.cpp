@@ -8,6 +8,7 @@
 
 #include "engine/audio_thread.h"
 #include "engine/decimal_text.h"
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "files/wave_file.h"
 #include "files/wave_stream.h"
@@ -83,8 +84,9 @@ void ResetSessionRecord(const SessionSettings& settings) {
 // checked first, as the two share its amount.
 bool OpenStreams(const SessionSettings& settings, const RecordPathQuery& askRecordPath) {
     PERFORMANCESTATE& ps = PerformanceState;
+    const ToneParameter& cache = ToneParameterOf(ToneParam::Cache);
     const auto nCache = static_cast<unsigned>(AtoiSaturating(settings.strCache));
-    if (nCache < 64 || nCache > 16384) return Fail(IDS_ERR_CACHE);
+    if (nCache < cache.dMin || nCache > cache.dMax) return Fail(cache.nMessageId);
     const bool bBoth = settings.nCheckAccomp == 1 && settings.nCheckRecord == 1;
     const DWORD dwCacheBytes = nCache * (bBoth ? 512u : 1024u);
 

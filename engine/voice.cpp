@@ -3,7 +3,6 @@
 
 #include <cmath>
 
-#include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
 
 namespace {
@@ -33,39 +32,75 @@ VoiceParams VoiceParams::For(const DerivedParameters& d, const CTuning* pTuning,
     return p;
 }
 
-VoiceParams VoiceParams::FromState(const PERFORMANCESTATE& ps) {
-    return For(ParametersOf(ps), ps.pQuantiseTuning, ps.dQuantiseStrength, kSampleRate, ps.dTwoPi);
-}
-
 void CVoice::Start(const VoiceParams& ps) {
     dPhaseInc = 0.0;
     dCarrierPhase = 0.0;
     dModPhase = 0.0;
     dAmp = 0.0;
     dModOut = 0.0;
+    m_dLastStep = 0.0;
+    m_nChangeLeft = 0;
     m_decimator.Init(ps.nOverCycle);
 
     m_dModRatio = ps.dModRatio;
     m_dModFeedback = ps.dModFeedback;
     m_dNegativeGain = ps.dNegativeGain;
     m_dTwoPi = ps.dTwoPi;
-    m_nOverCycle = ps.nOverCycle;
-    m_nOverCycleLog2 = ps.nOverCycleLog2;
-
-    // Following rates are per synthesis step, so they are scaled down by the over-cycle and the
-    // glide takes the same time at every over-cycle.
-    dStep = 1.0 / ps.nOverCycle;
     // Exactly 1 at 44100, so the coefficients there are the ones written.
     m_dRateScale = kSampleRate / ps.dRate;
-    dIncCoef = dStep * 0.002 * m_dRateScale;
-    dAmpCoef = dStep * 0.001 * m_dRateScale;
+    SetPitchAndRates(ps);
     dDetuneInc = ps.dDetune * dStep * 0.0004 * m_dRateScale;
-    dPitchScale = ps.dPitchRange * 1.05;
-    dPitchOffset = ps.dBaseOctave - ps.dPitchRange * 0.5;
     dModIndex = ps.dModStrength * 0.025;
 
     m_bQuantise = ps.pQuantiseTuning != nullptr;
     if (m_bQuantise) m_quantiser.Init(ps.pQuantiseTuning, ps.dLog2Hz, ps.dRate, ps.dQuantiseStrength);
+}
+
+void CVoice::SetPitchAndRates(const VoiceParams& ps) {
+    m_nOverCycle = ps.nOverCycle;
+    m_nOverCycleLog2 = ps.nOverCycleLog2;
+    m_dDetune = ps.dDetune;
+    // Following rates are per synthesis step, so they are scaled down by the over-cycle and the
+    // glide takes the same time at every over-cycle.
+    dStep = 1.0 / ps.nOverCycle;
+    dIncCoef = dStep * 0.002 * m_dRateScale;
+    dAmpCoef = dStep * 0.001 * m_dRateScale;
+    dPitchScale = ps.dPitchRange * 1.05;
+    dPitchOffset = ps.dBaseOctave - ps.dPitchRange * 0.5;
+}
+
+void CVoice::Change(const VoiceParams& ps) {
+    if (ps.nOverCycle != m_nOverCycle) {
+        // The same frequency in steps of the new length, and the decimator going on from the
+        // level it had.
+        dPhaseInc = dPhaseInc * m_nOverCycle / ps.nOverCycle;
+        if (ps.nOverCycleLog2 != 0) m_decimator.Resize(ps.nOverCycle, m_dLastStep);
+    }
+    SetPitchAndRates(ps);
+    const bool bQuantise = ps.pQuantiseTuning != nullptr;
+    if (bQuantise && m_bQuantise) {
+        m_quantiser.MoveOffset(ps.dLog2Hz);
+    } else if (bQuantise) {
+        m_quantiser.Init(ps.pQuantiseTuning, ps.dLog2Hz, ps.dRate, ps.dQuantiseStrength);
+    }
+    m_bQuantise = bQuantise;
+
+    const double adNow[kGliding] = {dModIndex, m_dModFeedback, m_dNegativeGain, dDetuneInc, m_dModRatio};
+    const double adTarget[kGliding] = {ps.dModStrength * 0.025, ps.dModFeedback, ps.dNegativeGain,
+                                       ps.dDetune * dStep * 0.0004 * m_dRateScale, ps.dModRatio};
+    const int nSamples = static_cast<int>(kChangeSeconds * kSampleRate / m_dRateScale + 0.5);
+    m_nChangeLeft = nSamples > 0 ? nSamples : 1;
+    for (int i = 0; i < kGliding; ++i) {
+        m_adTarget[i] = adTarget[i];
+        m_adDelta[i] = (adTarget[i] - adNow[i]) / m_nChangeLeft;
+    }
+}
+
+void CVoice::StepChange() {
+    double* apValue[kGliding] = {&dModIndex, &m_dModFeedback, &m_dNegativeGain, &dDetuneInc, &m_dModRatio};
+    // The last step lands exactly on the target.
+    const bool bLast = --m_nChangeLeft == 0;
+    for (int i = 0; i < kGliding; ++i) *apValue[i] = bLast ? m_adTarget[i] : *apValue[i] + m_adDelta[i];
 }
 
 double CVoice::NextSample(const VoiceInput& in) {
@@ -73,6 +108,7 @@ double CVoice::NextSample(const VoiceInput& in) {
     const double dPointerY = in.dPointerY;
     const double dRightClickFactor = in.dRightClickFactor;
     const double dLeftClickFactor = in.dLeftClickFactor;
+    if (m_nChangeLeft > 0) StepChange();
 
     // Pitch target: the carrier phase step per synthesis step, radians. Correction acts on the
     // pointer's pitch; the click shifts apply on top of it.
@@ -111,6 +147,7 @@ double CVoice::NextSample(const VoiceInput& in) {
         if (s < 0) s = s * m_dNegativeGain;
         if (m_nOverCycleLog2 != 0) m_decimator.Push(k, s);
     }
+    m_dLastStep = s;
 
     if (m_nOverCycleLog2 == 0) return s;
     return m_decimator.Output();

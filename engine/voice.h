@@ -8,7 +8,6 @@
 #include "engine/pitch_quantiser.h"
 #include "engine/two_pi.h"
 
-struct PERFORMANCESTATE;
 class CTuning;
 
 // The pointer and click fields as the audio thread read them for one output sample, and whether
@@ -47,8 +46,6 @@ struct VoiceParams {
     // rate and the voice's 2π.
     static VoiceParams For(const DerivedParameters& d, const CTuning* pTuning, double dStrength,
                            double dRate = 44100.0, double dTwoPi = kVoiceTwoPi);
-    // The derived parameters as the play command left them.
-    static VoiceParams FromState(const PERFORMANCESTATE& ps);
 };
 
 class CVoice {
@@ -56,6 +53,13 @@ public:
     // Start of a session: resets the state to silence and zero pitch and computes the
     // coefficients from the parameters.
     void Start(const VoiceParams& params);
+
+    // A new tone while it plays: the phases, the amplitude, the glides and the correction's state
+    // stay. The pitch targets move at once (the voice already glides to them); the coefficients
+    // whose jump would click (modulation index, feedback, distortion, detune, modulator ratio)
+    // move to theirs over kChangeSeconds. The rate and the 2π stay as Start set them.
+    void Change(const VoiceParams& params);
+    static constexpr double kChangeSeconds = 0.005;
 
     // The next output sample on the 16-bit scale (not clipped).
     double NextSample(const VoiceInput& in);
@@ -68,6 +72,10 @@ public:
     double TargetInc() const { return m_dTargetInc; }
 
 private:
+    // The coefficients that follow the tone at once, and the over-cycle's.
+    void SetPitchAndRates(const VoiceParams& ps);
+    void StepChange();
+
     // State.
     double dPhaseInc = 0.0;      // carrier phase step per synthesis step, radians
     double dCarrierPhase = 0.0;  // radians
@@ -90,11 +98,19 @@ private:
     double dModIndex = 0.0;
     double m_dRateScale = 1.0;  // 44100 over the rate
 
-    // Session parameters; they do not change while it plays.
+    // Session parameters; a change glides the first three (with dModIndex and dDetuneInc).
     double m_dModRatio = 0.0;
     double m_dModFeedback = 0.0;
     double m_dNegativeGain = 0.0;
     double m_dTwoPi = 0.0;
     int m_nOverCycle = 1;
     int m_nOverCycleLog2 = 0;
+    double m_dDetune = 0.0;
+    double m_dLastStep = 0.0;  // the last synthesis step's output, for a change of over-cycle
+
+    // A change on its way: the gliding coefficients' targets and steps, and the samples left.
+    static constexpr int kGliding = 5;
+    double m_adTarget[kGliding] = {};
+    double m_adDelta[kGliding] = {};
+    int m_nChangeLeft = 0;
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/parameter_derivation.h"
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
 #include "engine/tone_texts.h"
@@ -224,7 +225,7 @@ int main(int argc, char** argv) {
 
     // The derivation gives the pitch mapping of the start-up range that the scripts are written for.
     DeriveParameters(StartupParameterTexts(), 0, 1);
-    const PitchMapping m = PitchMapping::FromState(PerformanceState);
+    const PitchMapping m = MappingOf(PerformanceState);
     ok = ok && WriteText(dir + "/gestures/scale.csv", ScaleScript(m));
     ok = ok && WriteText(dir + "/gestures/glide-vibrato.csv", GlideScript(m));
     return ok ? 0 : 1;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/audio_thread.h"
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
 #include "engine/tuning.h"
@@ -247,7 +248,7 @@ TEST(SessionRenderer, MidiInDrivesThePointerUntilTheBoardMoves) {
     s.apMidiIn[1] = &jack;
     ASSERT_TRUE(PrepareSession(s, nullptr));
     PERFORMANCESTATE& ps = PerformanceState;
-    const PitchMapping map = PitchMapping::FromState(ps);
+    const PitchMapping map = MappingOf(ps);
     {
         CSessionRenderer renderer;
         std::vector<std::int16_t> out;

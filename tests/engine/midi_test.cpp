@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "engine/midi_encoder.h"
+#include "engine/performance_parameters.h"
 #include "engine/pitch_mapping.h"
 #include "files/midi_file.h"
 #include "tests/engine/voice_test_support.h"
@@ -36,7 +37,7 @@ Played Play(const Gesture& g, std::uint64_t nSamples, MidiMode mode, bool bLimit
     CVoice voice;
     StartVoice(voice);
     auto pQueue = std::make_unique<CMidiEventQueue>();
-    const PitchMapping map = PitchMapping::FromState(PerformanceState);
+    const PitchMapping map = MappingOf(PerformanceState);
     CMidiEncoder enc;
     enc.Init(mode, CMidiEncoder::kDefaultBendRange, map, pQueue.get(), bLimitRate);
     Played p;
@@ -60,7 +61,7 @@ Played Play(const Gesture& g, std::uint64_t nSamples, MidiMode mode, bool bLimit
 }
 
 double XForSemitones(double dSemitones) {
-    const PitchMapping map = PitchMapping::FromState(PerformanceState);
+    const PitchMapping map = MappingOf(PerformanceState);
     return map.XForLog2Hz(std::log2(440.0) + (dSemitones - 69) / 12);
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "res/resource.h"
 #include "tests/engine/voice_test_support.h"

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 
+#include "engine/performance_parameters.h"
 #include "engine/pitch_mapping.h"
 #include "engine/tuning.h"
 #include "engine/voice.h"
@@ -46,7 +47,7 @@ double XFor(double hz) {
     StartupSession();
     SessionSettings s = StartupSession();
     DeriveParameters(s.texts, 0, s.dwOverCycleData);
-    return PitchMapping::FromState(PerformanceState).XForLog2Hz(std::log2(hz));
+    return MappingOf(PerformanceState).XForLog2Hz(std::log2(hz));
 }
 
 std::string WriteFile(const TempDir& dir, const std::string& name, const std::string& text) {
@@ -263,10 +264,10 @@ std::vector<double> VoicePitch(const std::function<double(std::uint64_t)>& at, s
                                const CTuning* pTuning, double dStrength = 1.0) {
     InitPerformanceState();
     DeriveParameters(StartupParameterTexts(), 0, kOverCycleItemData[0]);
-    VoiceParams params = VoiceParams::FromState(PerformanceState);
+    VoiceParams params = VoiceParamsOf(PerformanceState);
     params.pQuantiseTuning = pTuning;
     params.dQuantiseStrength = dStrength;
-    const PitchMapping map = PitchMapping::FromState(PerformanceState);
+    const PitchMapping map = MappingOf(PerformanceState);
     CVoice voice;
     voice.Start(params);
     std::vector<double> out(nSamples);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/cic_decimator.h"
+#include "engine/performance_parameters.h"
 #include "tests/engine/voice_test_support.h"
 #include "tests/support/pitch.h"
 

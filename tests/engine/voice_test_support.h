@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/parameter_derivation.h"
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "engine/voice.h"
 
@@ -19,7 +20,7 @@ inline void SetPointer(double x, double y, double dLeft = 1.0, double dRight = 1
 }
 
 // The voice started from what the last derivation left in PerformanceState.
-inline void StartVoice(CVoice& voice) { voice.Start(VoiceParams::FromState(PerformanceState)); }
+inline void StartVoice(CVoice& voice) { voice.Start(VoiceParamsOf(PerformanceState)); }
 
 // The pointer as SetPointer left it, with the correction as the state says.
 inline VoiceInput PointerInput() {

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "board/board_dlg.h"
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
 #include "engine/take_writer.h"
@@ -152,7 +153,7 @@ TEST(Tablet, ATakeOfThePenRendersTheFractionalPitchAndTheTimbre) {
 
     std::vector<std::int16_t> out;
     ASSERT_TRUE(RenderSession(StartupSession(), rows, nullptr, out));
-    const PitchMapping map = PitchMapping::FromState(PerformanceState);
+    const PitchMapping map = MappingOf(PerformanceState);
     const double dWant = std::exp2(map.Log2HzAt(100.25 / 400));
     const double dCents = 1200 * std::log2(MeasureHz(out, 22050, 44100) / dWant);
     EXPECT_LT(std::fabs(dCents), 0.5);

@@ -12,6 +12,7 @@
 
 #include "app/aerolyre_dlg.h"
 #include "engine/parameter_derivation.h"
+#include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
 #include "engine/session.h"
@@ -159,7 +160,7 @@ TEST_F(BoardFixture, GuidesAppearWhereTheirNotesSoundAndTheKeysToggleThem) {
     board.m_pTuningChoice = &choice;
     board.m_pTuning = &tet;
     board.resize(600, 200);
-    const PitchMapping map = PitchMapping::FromState(PerformanceState);
+    const PitchMapping map = MappingOf(PerformanceState);
     const int pxC4 = static_cast<int>(std::lround(map.XForLog2Hz(std::log2(261.6256)) * 600));
     const QRgb root = qRgb(120, 180, 255);
     // Off: the board as it always was.
