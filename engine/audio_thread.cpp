@@ -38,13 +38,11 @@ bool Running() { return PerformanceState.bRunning.load(kAcquire) != 0; }
 // The thread's own state for one session.
 struct AudioSession {
     CEngine engine;               // the voice, MIDI out and the filter stage
-    std::uint64_t nSample = 0;    // output samples begun, for the sample hook
     std::uint64_t nRendered = 0;  // output samples rendered
     CTakeQueue* pTake = nullptr;
     VoiceInput lastInput;
     bool bTakeStarted = false;
     bool bTakeCorrection = false;  // the take records the correction's switching
-    bool bRealtime = false;        // the thread runs under real-time scheduling
     bool bMidiDriving = false;     // MIDI in, not the board, moves the pointer
     double dBoardX = 0.0;          // the board's pointer at the last sample
     double dBoardY = 1.0;
@@ -193,10 +191,12 @@ void EndSessionRender(AudioSession& s) {
     if (s.pTake != nullptr) s.pTake->TryPush(TakeRowOf(s.nRendered, s.lastInput, true));
 }
 
-// Renders and queues blocks until the session must end.
-void RenderBlocks(AudioSession& s) {
+// Renders and queues blocks until the session must end; bRealtime when the thread runs under
+// real-time scheduling.
+void RenderBlocks(CSessionRenderer& renderer, bool bRealtime) {
     PERFORMANCESTATE& ps = PerformanceState;
-    int nUnwaited = 0;  // blocks rendered in a row without waiting for a free one
+    std::uint64_t nSample = 0;  // output samples begun, for the sample hook
+    int nUnwaited = 0;          // blocks rendered in a row without waiting for a free one
     for (int k = 0;; k = (k + 1) % kBlockCount) {
         if (!Running()) return;
         WAVEHDR& hdr = ps.aWaveHdr[k];
@@ -207,18 +207,17 @@ void RenderBlocks(AudioSession& s) {
         }
         // A real-time thread that never waits (settings too heavy to render in time) would hold
         // a core and be stopped by the system's real-time limits: it sleeps a moment instead.
-        if (s.bRealtime && ++nUnwaited > 2 * kBlockCount) {
+        if (bRealtime && ++nUnwaited > 2 * kBlockCount) {
             nUnwaited = 0;
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
 
         std::int16_t* pBlock = ps.pSamples + static_cast<std::size_t>(k) * ps.nBlockSamples;
         for (int j = 0; j < ps.nBlockSamples; ++j) {
-            if (g_pfnSampleHook != nullptr) g_pfnSampleHook(s.nSample);
-            ++s.nSample;
+            if (g_pfnSampleHook != nullptr) g_pfnSampleHook(nSample);
+            ++nSample;
             if (!Running()) return;
-            if (!RenderOneSample(s, pBlock[j])) return;
-            ++s.nRendered;
+            if (!renderer.Next(pBlock[j])) return;
         }
         if (!Running()) return;
 
@@ -269,8 +268,8 @@ void SetAudioSampleHook(AudioSampleHook pfnHook) { g_pfnSampleHook = pfnHook; }
 
 struct CSessionRenderer::State : AudioSession {};
 
-CSessionRenderer::CSessionRenderer() : m_pState(std::make_unique<State>()) {
-    PointerAtRest();
+CSessionRenderer::CSessionRenderer(bool bPointerAtRest) : m_pState(std::make_unique<State>()) {
+    if (bPointerAtRest) PointerAtRest();
     BeginSessionRender(*m_pState);
 }
 
@@ -300,19 +299,20 @@ void AudioThreadProc(void*) {
     // the session's files half written and the board waiting for ever. The session ends as for
     // a device failure, and the board stays open and silent.
     try {
-        AudioSession session;
         // Real-time, below the device's own threads, when a sound server or card paces the blocks;
         // before the first sample, so the request's system calls hold up nothing.
+        bool bRealtime = false;
         if (WaveOutPlaysInRealTime(ps.hWaveOut)) {
             SetThisThreadName("aerolyre-audio");
             std::string strReason;
-            session.bRealtime = MakeThisThreadRealtime(kAudioThreadPriority, strReason);
-            if (!session.bRealtime) ReportRealtimeRefused(strReason);
+            bRealtime = MakeThisThreadRealtime(kAudioThreadPriority, strReason);
+            if (!bRealtime) ReportRealtimeRefused(strReason);
         }
-        BeginSessionRender(session);
+        // The pointer was put at rest above: a board move since then stands.
+        CSessionRenderer renderer(false);
         g_blockFreed.Drain();
-        RenderBlocks(session);
-        EndSessionRender(session);
+        RenderBlocks(renderer, bRealtime);
+        renderer.End();
     } catch (...) {
         g_bFailed.store(true, kRelease);
     }

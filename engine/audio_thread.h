@@ -28,13 +28,13 @@ void WaveOutDoneProc(HWAVEOUT hwo, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR dw
 using AudioSampleHook = void (*)(std::uint64_t nSample);
 void SetAudioSampleHook(AudioSampleHook pfnHook);
 
-// The audio thread's per-sample work for a driver that renders on its own thread, without a
-// device (the render tool): the pointer at rest and the engine prepared from the shared record of a
-// session prepared by PrepareSession; then one output sample after another, exactly as the audio
-// thread renders them.
+// A session's per-sample work, shared by the audio thread and the render tool: the engine
+// prepared from the shared record of a prepared session (and the pointer put at rest, unless the
+// driver did that already); then one output sample after another: the pointer or MIDI, the take's
+// row, the engine, the accompaniment mix, the recording tap, the clamp.
 class CSessionRenderer {
 public:
-    CSessionRenderer();
+    explicit CSessionRenderer(bool bPointerAtRest = true);
     ~CSessionRenderer();
     CSessionRenderer(const CSessionRenderer&) = delete;
     CSessionRenderer& operator=(const CSessionRenderer&) = delete;

@@ -74,6 +74,26 @@ BOOL BuildFirStage(const FirStageSettings& settings, FirStageState& ps) {
     return TRUE;
 }
 
+namespace {
+
+float GainOrZero(const CFirFilter& filter, float fGain) {
+    return filter.m_fSumAbs != 0.0f && std::isfinite(filter.m_fSumAbs) && std::isfinite(fGain) ? fGain : 0.0f;
+}
+
+}  // namespace
+
+void SetFirStageVolumes(FirStageState& ps, double dInputVolume, double dFilter2Volume) noexcept {
+    if (ps.pFirStage1 == nullptr || ps.pFirStage2 == nullptr) return;
+    CFirFilter& f1 = *ps.pFirStage1;
+    if (ps.pFirDelayLine != nullptr) {
+        ps.dFirInputGain = dInputVolume / 100.0;
+    } else {
+        f1.m_fGain = GainOrZero(f1, static_cast<float>(dInputVolume / 100.0) / f1.m_fSumAbs);
+    }
+    CFirFilter& f2 = *ps.pFirStage2;
+    f2.m_fGain = GainOrZero(f2, static_cast<float>(dFilter2Volume / 100.0) / f2.m_fSumAbs);
+}
+
 double ProcessFirStage(FirStageState& ps, double x, int& nDelayPos) {
     CFirFilter& f1 = *ps.pFirStage1;
     CFirFilter& f2 = *ps.pFirStage2;

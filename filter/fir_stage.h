@@ -35,6 +35,10 @@ struct FirStageState {
 // built is left there for ReleaseFirStage.
 BOOL BuildFirStage(const FirStageSettings& settings, FirStageState& stage);
 
+// The volumes (percent) as a built stage's gains, exactly as BuildFirStage sets them from whole
+// numbers; a host may move them while the stage plays (no allocation).
+void SetFirStageVolumes(FirStageState& stage, double dInputVolume, double dFilter2Volume) noexcept;
+
 // One sample through the stage, on the 16-bit scale. nDelayPos is the audio thread's delay
 // position, 0 at the start of every session.
 double ProcessFirStage(FirStageState& stage, double x, int& nDelayPos);

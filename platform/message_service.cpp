@@ -12,6 +12,7 @@
 namespace {
 
 MessageSink g_sink;
+thread_local const MessageSink* t_pSink = nullptr;
 
 // The quiet windows: how many are open, and the real stderr while they are.
 std::mutex g_quietMutex;
@@ -43,7 +44,14 @@ void EndQuietStderr() {
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(g_sink, std::move(sink)); }
 
+CThreadMessageSink::CThreadMessageSink(const MessageSink* pSink) : m_pPrevious(std::exchange(t_pSink, pSink)) {}
+CThreadMessageSink::~CThreadMessageSink() { t_pSink = m_pPrevious; }
+
 void ShowUserMessage(const std::string& strText, MessageIcon icon) {
+    if (t_pSink != nullptr && *t_pSink) {
+        (*t_pSink)(strText, icon);
+        return;
+    }
     if (g_sink) {
         g_sink(strText, icon);
         return;

@@ -14,7 +14,20 @@ using MessageSink = std::function<void(const std::string& strText, MessageIcon i
 // message is started.
 MessageSink SetMessageSink(MessageSink sink);
 
-// Hands a text to the sink (stderr when none is installed).
+// A sink for this thread alone while the object lives, ahead of the process's: a plugin's work on
+// a host's thread tells that host (its log), whichever instance it works for.
+class CThreadMessageSink {
+public:
+    explicit CThreadMessageSink(const MessageSink* pSink);
+    ~CThreadMessageSink();
+    CThreadMessageSink(const CThreadMessageSink&) = delete;
+    CThreadMessageSink& operator=(const CThreadMessageSink&) = delete;
+
+private:
+    const MessageSink* m_pPrevious;
+};
+
+// Hands a text to the sink (this thread's, else the process's; stderr when none is installed).
 void ShowUserMessage(const std::string& strText, MessageIcon icon = MessageIcon::None);
 
 // A line for the terminal and the message log, not for a message box: what a user or a script

@@ -9,12 +9,16 @@
 // host's worker thread and resampled there for the host's rate. The state keeps both filters'
 // taps, so a project reopens as it was even when the files have moved.
 //
-// run() allocates nothing, takes no lock and makes no system call: a changed tone setting
-// restarts the voice from the new parameters, which needs neither; a new filter stage is built on
-// the worker and swapped in between blocks, the old one freed there.
+// run() allocates nothing, takes no lock and makes no system call. A changed tone setting moves
+// the engine's tone in place, so a note sounding through an automation ramp goes on; the filter
+// volumes move in place too; a new filter stage is built on the worker and swapped in between
+// blocks, and the ones it replaces are freed there. A port that is not a finite number keeps its
+// last good value.
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
+#include <lv2/log/log.h>
+#include <lv2/log/logger.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
 #include <lv2/state/state.h>
@@ -23,6 +27,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -35,45 +40,18 @@
 #include "engine/engine.h"
 #include "engine/parameter_derivation.h"
 #include "filter/fir_filter.h"
+#include "platform/message_service.h"
 #include "platform/sample_scale.h"
 #include "plugin/plugin_filters.h"
+#include "plugin/plugin_ports.h"
 
 namespace {
 
-#define AEROLYRE_URI "https://aerolyre.org/plugins/aerolyre"
 constexpr char kUri[] = AEROLYRE_URI;
 // The two impulse responses (parameters a host sets by path) and what the state keeps of them.
 constexpr const char* kFilterUri[2] = {AEROLYRE_URI "#filter1", AEROLYRE_URI "#filter2"};
 constexpr const char* kTapsUri[2] = {AEROLYRE_URI "#filter1_taps", AEROLYRE_URI "#filter2_taps"};
 constexpr char kFilterSettingsUri[] = AEROLYRE_URI "#filter_settings";
-
-// Port indices, as the plugin's Turtle file numbers them.
-enum Port : std::uint32_t {
-    kOut,
-    kX,
-    kY,
-    kLeft,
-    kRight,
-    kRange,
-    kModRatio,
-    kModDepth,
-    kLeftShift,
-    kRightShift,
-    kDistortion,
-    kFeedback,
-    kRangeAdjust,
-    kDetune,
-    kOverCycle,
-    kMidiIn,
-    kFilterOn,
-    kFilterInputVolume,
-    kFilter2Volume,
-    kFilterDelay,
-    kFilterFeedback,
-    kPortCount
-};
-constexpr std::uint32_t kFirstTone = kRange;
-constexpr std::uint32_t kToneEnd = kMidiIn;
 
 // The host's URIDs the plugin speaks.
 struct Urids {
@@ -100,61 +78,99 @@ struct Urids {
     LV2_URID filter[2], taps[2], filterSettings;
 };
 
-// What run() asks of the worker: load a filter and build a stage, build a stage, or free one.
+// What run() asks of the worker: load a filter and build a stage, build a stage, or free a list
+// of retired ones. A load or build asked before the last state restore is dropped: the restored
+// filters win.
 struct WorkJob {
     enum class Kind : std::uint32_t { Load, Build, Free };
     Kind kind = Kind::Build;
     int nFilter = 0;
+    std::uint32_t nGeneration = 0;
     PluginFilterSettings settings;
     CPluginStage* pFree = nullptr;
     char szPath[1024] = {};  // Load: the file, zero-terminated
 };
 
-// The worker's answer: a built stage for the audio thread.
+// The worker's answer: a built stage for the audio thread, and the restore it was built after.
 struct StageMessage {
     CPluginStage* pStage;
+    std::uint32_t nGeneration;
+};
+
+// The filter settings as the state keeps them (whole numbers, as the program's filter dialog).
+struct SettingsVector {
+    LV2_Atom_Vector_Body body;
+    std::int32_t values[5];
 };
 
 class CPlugin {
 public:
-    CPlugin(double dRate, const LV2_URID_Map& map, const LV2_Worker_Schedule& schedule)
-        : m_dRate(dRate), m_urids(map), m_schedule(schedule) {}
+    CPlugin(double dRate, const LV2_URID_Map& map, const LV2_Worker_Schedule& schedule, const LV2_Log_Log* pLog)
+        : m_dRate(dRate), m_urids(map), m_schedule(schedule) {
+        for (const PointerPort& p : kPointerPorts) m_afGood[p.nIndex] = static_cast<float>(p.dDefault);
+        for (const ToneParameter& p : kToneParameters) {
+            if (p.nPort >= 0) m_afGood[static_cast<std::size_t>(p.nPort)] = static_cast<float>(p.dDefault);
+        }
+        lv2_log_logger_init(&m_logger, const_cast<LV2_URID_Map*>(&map), const_cast<LV2_Log_Log*>(pLog));
+        // The program's messages (a filter file refused, say) go to the host's log when it has one.
+        if (pLog != nullptr) {
+            m_logSink = [this](const std::string& strText, MessageIcon) {
+                lv2_log_error(&m_logger, "%s\n", strText.c_str());
+            };
+        }
+        PublishFilter(m_requestedFilter);
+    }
     ~CPlugin() {
         delete m_pStage;
-        for (CPluginStage* p : m_apRetired) delete p;
+        FreeRetiredStages(m_pRetired);
     }
     CPlugin(const CPlugin&) = delete;
     CPlugin& operator=(const CPlugin&) = delete;
 
     void Connect(std::uint32_t nPort, void* p) {
-        if (nPort == kOut) {
+        if (nPort == kPortOut) {
             m_pOut = static_cast<float*>(p);
-        } else if (nPort == kMidiIn) {
+        } else if (nPort == kPortMidiIn) {
             m_pMidi = static_cast<const LV2_Atom_Sequence*>(p);
         } else if (nPort < kPortCount) {
             m_apControl[nPort] = static_cast<const float*>(p);
         }
     }
 
+    // The engine starts over only here: a port change later moves the tone in place.
     void Activate() { m_bStarted = false; }
 
     void Run(std::uint32_t nFrames) noexcept {
-        for (CPluginStage*& p : m_apRetired) {
-            if (p != nullptr && Schedule(WorkJob{WorkJob::Kind::Free, 0, {}, p, {}})) p = nullptr;
-        }
+        ReadPorts();
+        if (m_pRetired != nullptr &&
+            Schedule(WorkJob{WorkJob::Kind::Free, 0, 0, {}, m_pRetired, {}}))
+            m_pRetired = nullptr;
         const PluginFilterSettings filter = FilterSettings();
-        if (filter != m_requestedFilter && Schedule(WorkJob{WorkJob::Kind::Build, 0, filter, nullptr, {}}))
+        PublishFilter(filter);
+        if (!filter.SameStage(m_requestedFilter) &&
+            Schedule(WorkJob{WorkJob::Kind::Build, 0, Generation(), filter, nullptr, {}}))
             m_requestedFilter = filter;
+        if (m_pStage != nullptr && filter != m_appliedFilter) ApplyVolumes(filter);
         if (m_pOut == nullptr) return;
-        const bool bRestart = !m_bStarted || ToneChanged();
-        if (bRestart) Restart();
-        // The pointer's controls, when they moved (or the voice started over).
-        const std::array<float, 4> pointer = {Value(kX), Value(kY), Value(kLeft), Value(kRight)};
-        if (bRestart || pointer != m_lastPointer) {
+
+        const ToneValues tone = ToneOfPorts();
+        const bool bStart = !m_bStarted;
+        if (bStart) {
+            m_settings.params = DeriveTone(tone);
+            m_settings.dRate = m_dRate;
+            m_engine.Prepare(m_settings);
+            m_bStarted = true;
+        } else if (tone != m_tone) {
+            m_engine.SetTone(DeriveTone(tone));
+        }
+        m_tone = tone;
+        // The pointer's controls, when they moved (or the engine started).
+        const std::array<float, 4> pointer = {Good(kPortX), Good(kPortY), Good(kPortLeft), Good(kPortRight)};
+        if (bStart || pointer != m_lastPointer) {
             m_lastPointer = pointer;
             EngineEvent e;
-            e.dX = Clamped(kX, 0.0, 1.0);
-            e.dY = Clamped(kY, 0.0, 1.0);
+            e.dX = std::clamp(static_cast<double>(pointer[0]), 0.0, 1.0);
+            e.dY = std::clamp(static_cast<double>(pointer[1]), 0.0, 1.0);
             e.bLeft = pointer[2] > 0.5f;
             e.bRight = pointer[3] > 0.5f;
             m_engine.Apply(e);
@@ -189,21 +205,23 @@ public:
         WorkJob job;
         std::memcpy(&job, pData, sizeof job);
         if (job.kind == WorkJob::Kind::Free) {
-            delete job.pFree;
+            FreeRetiredStages(job.pFree);
             return LV2_WORKER_SUCCESS;
         }
+        const CThreadMessageSink log(&m_logSink);
         try {
             std::unique_lock lock(m_tapsMutex);
+            // Asked before a state restore: the restored filters stand.
+            if (job.nGeneration != Generation()) return LV2_WORKER_SUCCESS;
             if (job.kind == WorkJob::Kind::Load) {
                 job.szPath[sizeof job.szPath - 1] = '\0';
                 // A file that does not load has shown its message; the filter stays as it was.
                 if (!LoadPluginFilter(job.szPath, m_aTaps[job.nFilter])) return LV2_WORKER_ERR_UNKNOWN;
             }
             CPluginStage* pStage = BuildPluginStage(m_aTaps, job.settings, m_dRate).release();
-            if (pStage != nullptr) m_builtFilter = job.settings;
             lock.unlock();
             if (pStage == nullptr) return LV2_WORKER_ERR_NO_SPACE;
-            const StageMessage message{pStage};
+            const StageMessage message{pStage, job.nGeneration};
             if (respond(h, sizeof message, &message) != LV2_WORKER_SUCCESS) {
                 delete pStage;
                 return LV2_WORKER_ERR_NO_SPACE;
@@ -219,13 +237,13 @@ public:
         if (nSize != sizeof(StageMessage)) return LV2_WORKER_ERR_UNKNOWN;
         StageMessage message{};
         std::memcpy(&message, pBody, sizeof message);
-        // The old stage is freed on the worker, after the next run() has handed it over.
-        CPluginStage* pOld = Install(message.pStage);
-        for (CPluginStage*& p : m_apRetired) {
-            if (pOld != nullptr && p == nullptr) std::swap(p, pOld);
+        // Built before a restore: freed, never played.
+        if (message.nGeneration != Generation()) {
+            Retire(message.pStage);
+            return LV2_WORKER_SUCCESS;
         }
-        // Only with a host whose worker has stalled for eight stages: kept rather than freed here.
-        (void)pOld;
+        Retire(Install(message.pStage));
+        ApplyVolumes(m_lastFilter);
         return LV2_WORKER_SUCCESS;
     }
 
@@ -258,9 +276,12 @@ public:
                     std::free(pszPath);
                 }
             }
-            const PluginFilterSettings& s = m_builtFilter;
+            // The settings the ports have now, not those of the last stage built.
+            const PluginFilterSettings s = PublishedFilter();
             const SettingsVector v = {{sizeof(std::int32_t), m_urids.atomInt},
-                                      {s.nOn, s.nInputVolume, s.nFilter2Volume, s.nDelay, s.nFeedback}};
+                                      {s.nOn, static_cast<std::int32_t>(std::lround(s.dInputVolume)),
+                                       static_cast<std::int32_t>(std::lround(s.dFilter2Volume)), s.nDelay,
+                                       s.nFeedback}};
             store(h, m_urids.filterSettings, &v, sizeof v, m_urids.atomVector, LV2_STATE_IS_POD);
         } catch (const std::bad_alloc&) {
             return LV2_STATE_ERR_UNKNOWN;
@@ -269,7 +290,7 @@ public:
     }
 
     // Never while run() runs: the stage is built here and put in place at once, so the first block
-    // after a restore already sounds through it.
+    // after a restore already sounds through it. Loads still queued on the worker are dropped.
     LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle h,
                              const LV2_Feature* const* features) noexcept {
         const LV2_State_Map_Path* pMapPath = nullptr;
@@ -277,8 +298,10 @@ public:
             if (std::strcmp(features[i]->URI, LV2_STATE__mapPath) == 0)
                 pMapPath = static_cast<const LV2_State_Map_Path*>(features[i]->data);
         }
+        const CThreadMessageSink log(&m_logSink);
         try {
             std::unique_lock lock(m_tapsMutex);
+            m_nGeneration.fetch_add(1, std::memory_order_acq_rel);
             for (int i = 0; i < 2; ++i) {
                 std::size_t nSize = 0;
                 std::uint32_t nType = 0, nFlags = 0;
@@ -300,7 +323,7 @@ public:
                     std::free(pszAbsolute);
                 }
             }
-            PluginFilterSettings s = FilterSettings();
+            PluginFilterSettings s = PublishedFilter();
             std::size_t nSize = 0;
             std::uint32_t nType = 0, nFlags = 0;
             const void* p = retrieve(h, m_urids.filterSettings, &nSize, &nType, &nFlags);
@@ -308,14 +331,17 @@ public:
             if (p != nullptr && nType == m_urids.atomVector && nSize == sizeof v) {
                 std::memcpy(&v, p, sizeof v);
                 if (v.body.child_type == m_urids.atomInt && v.body.child_size == sizeof(std::int32_t))
-                    s = {v.values[0], v.values[1], v.values[2], v.values[3], v.values[4]};
+                    s = FilterSettingsOf({static_cast<double>(v.values[0]), static_cast<double>(v.values[1]),
+                                          static_cast<double>(v.values[2]), static_cast<double>(v.values[3]),
+                                          static_cast<double>(v.values[4])});
             }
             CPluginStage* pStage = BuildPluginStage(m_aTaps, s, m_dRate).release();
-            if (pStage != nullptr) m_builtFilter = s;
             lock.unlock();
             if (pStage == nullptr) return LV2_STATE_ERR_UNKNOWN;
             delete Install(pStage);
             m_requestedFilter = s;
+            m_appliedFilter = s;
+            PublishFilter(s);
         } catch (const std::bad_alloc&) {
             return LV2_STATE_ERR_UNKNOWN;
         }
@@ -323,14 +349,10 @@ public:
     }
 
 private:
-    struct SettingsVector {
-        LV2_Atom_Vector_Body body;
-        std::int32_t values[5];
-    };
-
     bool Schedule(const WorkJob& job) noexcept {
         return m_schedule.schedule_work(m_schedule.handle, sizeof job, &job) == LV2_WORKER_SUCCESS;
     }
+    std::uint32_t Generation() const { return m_nGeneration.load(std::memory_order_acquire); }
 
     // The stage plays from the next sample; returns the one it replaces.
     CPluginStage* Install(CPluginStage* pStage) noexcept {
@@ -338,6 +360,17 @@ private:
         CPluginStage* pOld = m_pStage;
         m_pStage = pStage;
         return pOld;
+    }
+    // Onto the list the next run() hands to the worker; however many come between two runs.
+    void Retire(CPluginStage* pStage) noexcept {
+        if (pStage == nullptr) return;
+        pStage->pNextRetired = m_pRetired;
+        m_pRetired = pStage;
+    }
+    void ApplyVolumes(const PluginFilterSettings& s) noexcept {
+        if (m_pStage == nullptr) return;
+        SetFirStageVolumes(m_pStage->stage, s.dInputVolume, s.dFilter2Volume);
+        m_appliedFilter = s;
     }
 
     void Receive(const LV2_Atom_Event& ev) noexcept {
@@ -366,6 +399,7 @@ private:
         const LV2_URID property = reinterpret_cast<const LV2_Atom_URID*>(pProperty)->body;
         WorkJob job;
         job.kind = WorkJob::Kind::Load;
+        job.nGeneration = Generation();
         job.nFilter = property == m_urids.filter[0] ? 0 : property == m_urids.filter[1] ? 1 : -1;
         if (job.nFilter < 0 || pValue->size == 0 || pValue->size > sizeof job.szPath) return;
         std::memcpy(job.szPath, pValue + 1, pValue->size);
@@ -373,76 +407,93 @@ private:
         if (Schedule(job)) m_requestedFilter = job.settings;
     }
 
-    float Value(std::uint32_t nPort) const {
-        return m_apControl[nPort] != nullptr ? *m_apControl[nPort] : 0.0f;
-    }
-    double Clamped(std::uint32_t nPort, double lo, double hi) const {
-        const double v = Value(nPort);
-        return std::isfinite(v) ? std::fmin(hi, std::fmax(lo, v)) : lo;
-    }
-    int Whole(std::uint32_t nPort, int lo, int hi) const {
-        return static_cast<int>(std::lround(Clamped(nPort, lo, hi)));
-    }
-
-    // The filter controls in the ranges of the program's filter dialog.
-    PluginFilterSettings FilterSettings() const {
-        if (m_apControl[kFilterOn] == nullptr) return m_requestedFilter;
-        return {Value(kFilterOn) > 0.5f ? 1 : 0, Whole(kFilterInputVolume, 1, 2000),
-                Whole(kFilter2Volume, 1, 2000), Whole(kFilterDelay, 1, kMaxFirTaps),
-                Whole(kFilterFeedback, 0, 1000)};
-    }
-
-    bool ToneChanged() const {
-        for (std::uint32_t p = kFirstTone; p < kToneEnd; ++p) {
-            if (Value(p) != m_aTone[p - kFirstTone]) return true;
+    // Every control port once a block: a finite value becomes the port's good value; anything else
+    // leaves the last one (at first the port's default).
+    void ReadPorts() noexcept {
+        for (std::uint32_t p = 0; p < kPortCount; ++p) {
+            if (m_apControl[p] != nullptr && std::isfinite(*m_apControl[p])) m_afGood[p] = *m_apControl[p];
         }
-        return false;
+    }
+    float Good(std::uint32_t nPort) const { return m_afGood[nPort]; }
+
+    // The tone as the ports give it, each value in its row's range; the rest at their defaults.
+    ToneValues ToneOfPorts() const {
+        ToneValues v = DefaultToneValues();
+        for (const ToneParameter& p : kToneParameters) {
+            if (p.nPort >= 0 && p.pfnDerive != nullptr)
+                ValueOf(v, p.id) = ToneValueInRange(p, Good(static_cast<std::uint32_t>(p.nPort)), p.dDefault);
+        }
+        return v;
     }
 
-    // The derivation as the main dialog's texts would give it; every port is clamped to its
-    // range first, so it cannot fail.
-    void Restart() noexcept {
-        for (std::uint32_t p = kFirstTone; p < kToneEnd; ++p) m_aTone[p - kFirstTone] = Value(p);
-        DerivedParameters& d = m_settings.params;
-        d.nBlockBytes = 400;
-        d.dPitchRange = Whole(kRange, 1, 7);
-        d.dModRatio = Whole(kModRatio, 1, 9);
-        d.dModStrength = Whole(kModDepth, 0, 1000);
-        d.dLeftShiftRatio = ShiftRatioFor(Whole(kLeftShift, -12, 12));
-        d.dRightShiftRatio = ShiftRatioFor(Whole(kRightShift, -12, 12));
-        d.dNegativeGain = NegativeGainFor(Whole(kDistortion, 0, 1000));
-        d.dModFeedback = ModFeedbackFor(Whole(kFeedback, 0, 1000));
-        const DWORD_PTR item = kOverCycleItemData[Whole(kOverCycle, 0, 4)];
-        d.nOverCycleLog2 = static_cast<int>(item) / 100;
-        d.nOverCycle = static_cast<int>(item) % 100;
-        d.dDetune = Value(kDetune) > 0.5f ? 1.0 : 0.0;
-        d.dBaseOctave = BaseOctaveFor(Whole(kRangeAdjust, -24, 12), d.nOverCycleLog2);
-        m_settings.dRate = m_dRate;
-        m_engine.Prepare(m_settings);
-        m_bStarted = true;
+    // The filter settings from five values (ports or the state), each in its row's range.
+    static PluginFilterSettings FilterSettingsOf(const std::array<double, 5>& a) {
+        constexpr ToneParam kRows[5] = {ToneParam::FirOn, ToneParam::FirInputVolume, ToneParam::FirFilter2Volume,
+                                        ToneParam::FirDelay, ToneParam::FirFeedback};
+        std::array<double, 5> v{};
+        for (int i = 0; i < 5; ++i) {
+            const ToneParameter& p = ToneParameterOf(kRows[i]);
+            v[i] = ToneValueInRange(p, a[i], p.dDefault);
+        }
+        return {static_cast<int>(v[0]), v[1], v[2], static_cast<int>(v[3]), static_cast<int>(v[4])};
+    }
+    PluginFilterSettings FilterSettings() const {
+        const auto port = [this](ToneParam id) {
+            return static_cast<double>(Good(static_cast<std::uint32_t>(ToneParameterOf(id).nPort)));
+        };
+        return FilterSettingsOf({port(ToneParam::FirOn), port(ToneParam::FirInputVolume),
+                                 port(ToneParam::FirFilter2Volume), port(ToneParam::FirDelay),
+                                 port(ToneParam::FirFeedback)});
+    }
+
+    // The ports' filter settings for a state save on another thread.
+    void PublishFilter(const PluginFilterSettings& s) noexcept {
+        m_lastFilter = s;
+        m_nPublishedOn.store(s.nOn, std::memory_order_relaxed);
+        m_dPublishedInput.store(s.dInputVolume, std::memory_order_relaxed);
+        m_dPublishedFilter2.store(s.dFilter2Volume, std::memory_order_relaxed);
+        m_nPublishedDelay.store(s.nDelay, std::memory_order_relaxed);
+        m_nPublishedFeedback.store(s.nFeedback, std::memory_order_relaxed);
+    }
+    PluginFilterSettings PublishedFilter() const {
+        return {m_nPublishedOn.load(std::memory_order_relaxed), m_dPublishedInput.load(std::memory_order_relaxed),
+                m_dPublishedFilter2.load(std::memory_order_relaxed),
+                m_nPublishedDelay.load(std::memory_order_relaxed),
+                m_nPublishedFeedback.load(std::memory_order_relaxed)};
     }
 
     double m_dRate;
     Urids m_urids;
     LV2_Worker_Schedule m_schedule;
+    LV2_Log_Logger m_logger{};
+    MessageSink m_logSink;
     float* m_pOut = nullptr;
     const LV2_Atom_Sequence* m_pMidi = nullptr;
     std::array<const float*, kPortCount> m_apControl{};
-    std::array<float, kToneEnd - kFirstTone> m_aTone{};
+    std::array<float, kPortCount> m_afGood{};
+    ToneValues m_tone{};
     std::array<float, 4> m_lastPointer{};
     std::array<double, 256> m_buffer{};
     EngineSettings m_settings;
     CEngine m_engine;
     bool m_bStarted = false;
-    // The stage playing (the audio thread's), those waiting to be freed, and the filter settings
-    // last asked of the worker.
+    // The stage playing (the audio thread's), those waiting to be freed, the filter settings last
+    // asked of the worker, those the stage's volumes have and those the ports last gave.
     CPluginStage* m_pStage = nullptr;
-    std::array<CPluginStage*, 8> m_apRetired{};
+    CPluginStage* m_pRetired = nullptr;
     PluginFilterSettings m_requestedFilter;
+    PluginFilterSettings m_appliedFilter;
+    PluginFilterSettings m_lastFilter;
+    std::atomic<int> m_nPublishedOn{0};
+    std::atomic<double> m_dPublishedInput{100};
+    std::atomic<double> m_dPublishedFilter2{100};
+    std::atomic<int> m_nPublishedDelay{1};
+    std::atomic<int> m_nPublishedFeedback{0};
+    // Counts state restores; work asked before the last one is dropped.
+    std::atomic<std::uint32_t> m_nGeneration{0};
     // The taps as loaded, shared by the worker, save and restore (never the audio thread).
     std::mutex m_tapsMutex;
     PluginFilterTaps m_aTaps[2];
-    PluginFilterSettings m_builtFilter;
 };
 
 template <typename T>
@@ -459,7 +510,7 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double dRate, const char*, const L
     const auto* pMap = FeatureData<LV2_URID_Map>(features, LV2_URID__map);
     const auto* pSchedule = FeatureData<LV2_Worker_Schedule>(features, LV2_WORKER__schedule);
     if (pMap == nullptr || pSchedule == nullptr) return nullptr;
-    return new (std::nothrow) CPlugin(dRate, *pMap, *pSchedule);
+    return new (std::nothrow) CPlugin(dRate, *pMap, *pSchedule, FeatureData<LV2_Log_Log>(features, LV2_LOG__log));
 }
 
 CPlugin* Of(LV2_Handle h) { return static_cast<CPlugin*>(h); }

@@ -6,10 +6,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "files/filter_wave.h"
 #include "filter/fir_filter.h"
 #include "platform/sample_scale.h"
+
+CPluginStage::~CPluginStage() noexcept { ReleaseFirStage(stage); }
+
+void FreeRetiredStages(CPluginStage* p) {
+    while (p != nullptr) delete std::exchange(p, p->pNextRetired);
+}
 
 bool LoadPluginFilter(const std::string& strPath, PluginFilterTaps& taps) {
     CFirFilter filter;
@@ -48,10 +55,11 @@ std::unique_ptr<CPluginStage> BuildPluginStage(const PluginFilterTaps (&taps)[2]
     fir.nCheckFir = settings.nOn;
     fir.pFilter1 = &filters[0];
     fir.pFilter2 = &filters[1];
-    fir.nFirInputVolume = settings.nInputVolume;
-    fir.nFirFilter2Volume = settings.nFilter2Volume;
+    fir.nFirInputVolume = static_cast<int>(std::lround(settings.dInputVolume));
+    fir.nFirFilter2Volume = static_cast<int>(std::lround(settings.dFilter2Volume));
     fir.nFirDelay = std::max(1, static_cast<int>(std::lround(settings.nDelay * dRate / kSampleRate)));
     fir.nFirFeedback = settings.nFeedback;
     if (!BuildFirStage(fir, pStage->stage)) return nullptr;
+    SetFirStageVolumes(pStage->stage, settings.dInputVolume, settings.dFilter2Volume);
     return pStage;
 }

@@ -9,14 +9,19 @@
 
 #include "filter/fir_stage.h"
 
-// The filter settings of the main dialog as the plugin's controls give them (at 44100 Hz).
+// The filter settings of the main dialog as the plugin's controls give them (at 44100 Hz). The
+// volumes take fractions and move in place; the rest builds a new stage.
 struct PluginFilterSettings {
     int nOn = 0;  // check box 1021: the stage exists only when this is 1
-    int nInputVolume = 100;
-    int nFilter2Volume = 100;
+    double dInputVolume = 100;
+    double dFilter2Volume = 100;
     int nDelay = 1;
     int nFeedback = 0;
     bool operator==(const PluginFilterSettings&) const = default;
+    // Whether a stage built for one serves the other.
+    bool SameStage(const PluginFilterSettings& o) const {
+        return nOn == o.nOn && nDelay == o.nDelay && nFeedback == o.nFeedback;
+    }
 };
 
 // One filter's waveform: the file it came from (for the host's display) and its taps at
@@ -29,13 +34,16 @@ struct PluginFilterTaps {
 // A built stage and the settings it was built with; released with it.
 struct CPluginStage {
     CPluginStage() = default;
-    ~CPluginStage() { ReleaseFirStage(stage); }
     CPluginStage(const CPluginStage&) = delete;
     CPluginStage& operator=(const CPluginStage&) = delete;
 
     FirStageState stage;
     PluginFilterSettings settings;
+    CPluginStage* pNextRetired = nullptr;  // the audio thread's list of stages to free
+    ~CPluginStage() noexcept;
 };
+// Frees a retired list (on the worker).
+void FreeRetiredStages(CPluginStage* pFirst);
 
 // Reads a filter waveform (the program's loader and its messages); false leaves taps unchanged.
 bool LoadPluginFilter(const std::string& strPath, PluginFilterTaps& taps);
