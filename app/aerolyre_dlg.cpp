@@ -374,14 +374,13 @@ bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath, cons
         return false;
     }
     if (!SaveToneFile(TakeTonePath(strPath), tone, &strError)) return false;
-    static const int kOverCycles[] = {1, 2, 4, 8, 16};
     const int nTop = GetOverCycleTopIndex();
-    const int nOverCycle = nTop >= 0 && nTop < 5 ? kOverCycles[nTop] : 1;
+    const char* pszOverCycle = kOverCycleNames[nTop >= 0 && nTop < kOverCycleChoices ? nTop : 0];
     // Absolute paths, so the command works from any folder; the scale and map as copies beside the
     // take, so a later edit of them leaves the take as it was played.
-    std::string strRender = "aerolyre-render --tone " + ShellQuoted(TakeTonePath(strPath)) + " --overcycle " +
-                            std::to_string(nOverCycle) + " --buffer " +
-                            ShellQuoted(m_editBuffer->text().toStdString());
+    std::string strRender = "aerolyre-render --tone " + ShellQuoted(TakeTonePath(strPath)) + " " +
+                            RenderOption(ToneParam::OverCycle, pszOverCycle) + " " +
+                            RenderOption(ToneParam::Buffer, ShellQuoted(m_editBuffer->text().toStdString()));
     if (tuning.InUse()) {
         std::error_code ec;
         const auto copy = [&](const std::string& strFrom, const char* pszExt, const char* pszOption) {

@@ -93,3 +93,7 @@ std::string DefaultText(const ToneParameter& p) {
     std::snprintf(sz, sizeof sz, "%d", static_cast<int>(p.dDefault));
     return sz;
 }
+
+std::string RenderOption(ToneParam id, const std::string& strValue) {
+    return std::string("--") + ToneParameterOf(id).pszSymbol + " " + strValue;
+}

@@ -120,3 +120,6 @@ double ToneValueInRange(const ToneParameter& p, double dValue, double dFallback)
 
 // A row's default as the dialog shows it.
 std::string DefaultText(const ToneParameter& p);
+
+// The render tool's option for a row, with its value as the command line should carry it.
+std::string RenderOption(ToneParam id, const std::string& strValue);

@@ -5,18 +5,13 @@
 #include <QPushButton>
 
 #include "engine/decimal_text.h"
+#include "engine/tone_parameters.h"
 #include "files/filter_wave.h"
 #include "platform/qt/ddx.h"
 #include "platform/qt/file_dialog.h"
 #include "res/dialog_templates.h"
 #include "res/message_box.h"
 #include "res/resource.h"
-
-namespace {
-
-constexpr int kMaxVolume = 2000;  // percent
-
-}  // namespace
 
 CFirDlg::CFirDlg(QWidget* pParent) : CDialog(GetDialogTemplate(IDD_FIR), pParent) {
     m_editFilter2Volume = Item<QLineEdit>(1034);
@@ -35,8 +30,10 @@ void CFirDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, 1027, m_strFile2);
     DDX_Text(pDX, 1033, m_strInputVolume);
     DDX_Text(pDX, 1034, m_strFilter2Volume);
-    DDX_TextInt(pDX, 1035, m_nDelay, 1, kMaxFirTaps);
-    DDX_TextInt(pDX, 1037, m_nFeedback, 0, 1000);
+    for (auto [id, pn] : {std::pair{ToneParam::FirDelay, &m_nDelay}, std::pair{ToneParam::FirFeedback, &m_nFeedback}}) {
+        const ToneParameter& p = ToneParameterOf(id);
+        DDX_TextInt(pDX, p.nControlId, *pn, static_cast<int>(p.dMin), static_cast<int>(p.dMax));
+    }
 }
 
 BOOL CFirDlg::OnInitDialog() {
@@ -52,10 +49,12 @@ void CFirDlg::ShowTotalLength() {
 
 void CFirDlg::OnOK() {
     // The volumes first, input volume before filter 2's, each with the same message.
-    for (QLineEdit* pEdit : {m_editInputVolume, m_editFilter2Volume}) {
+    for (auto [pEdit, id] : {std::pair{m_editInputVolume, ToneParam::FirInputVolume},
+                             std::pair{m_editFilter2Volume, ToneParam::FirFilter2Volume}}) {
+        const ToneParameter& p = ToneParameterOf(id);
         const int n = AtoiSaturating(pEdit->text().toStdString());
-        if (n < 1 || n > kMaxVolume) {
-            AfxMessageBox(IDS_ERR_FIR_VOLUME);
+        if (n < p.dMin || n > p.dMax) {
+            AfxMessageBox(p.nMessageId);
             return;
         }
     }

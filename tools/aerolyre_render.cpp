@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include "engine/decimal_text.h"
 #include "engine/performance_state.h"
 #include "engine/session.h"
+#include "engine/tone_parameters.h"
 #include "engine/tone_texts.h"
 #include "engine/tuning.h"
 #include "files/midi_file.h"
@@ -38,17 +40,16 @@ namespace {
 
 constexpr int kExitRefused = 2;
 
-const char kUsage[] =
+const char kUsageHead[] =
     "usage: aerolyre-render [OPTIONS] GESTURE.csv OUT.wav\n"
     "Renders a gesture script (lines sample,x,y,left,right) through the instrument to a 16-bit\n"
     "mono 44100 Hz WAV file. '-' reads the script from standard input or writes the WAV to\n"
     "standard output. Options take their value as --name VALUE or --name=VALUE.\n"
     "  --help                this text\n"
     "  --version             the version\n"
-    "  --tone FILE.aly       tone file (default: the start-up tone)\n"
-    "  --buffer TEXT         buffer setting in bytes (default 400)\n"
-    "  --overcycle N         1, 2, 4, 8 or 16 (default 1)\n"
-    "  --cache TEXT          cache setting in KBytes (default 64)\n"
+    "  --tone FILE.aly       tone file (default: the start-up tone)\n";
+// Then the settings table's options.
+const char kUsage[] =
     "  --accomp FILE.wav     mix in an accompaniment\n"
     "  --accomp-ratio N      share of the accompaniment, 0 to 100 (default 50)\n"
     "  --accomp-loop         loop the accompaniment\n"
@@ -64,11 +65,37 @@ const char kUsage[] =
     "  --midi-mode MODE      mpe (default) or single\n"
     "  --midi-rate RATE      din (default: at most 2500 bytes a second) or unlimited\n";
 
+// The help's line for a settings table option: a text setting in its unit, or the list's choices.
+std::string OptionHelp(const ToneParameter& p) {
+    std::string strArg = "--" + std::string(p.pszSymbol) + (p.kind == ToneKind::Choice ? " N" : " TEXT");
+    std::string strText;
+    if (p.kind == ToneKind::Choice) {
+        for (int i = 0; i < kOverCycleChoices; ++i) {
+            strText += kOverCycleNames[i];
+            strText += i + 2 < kOverCycleChoices ? ", " : i + 1 < kOverCycleChoices ? " or " : "";
+        }
+        strText += std::string(" (default ") + kOverCycleNames[static_cast<int>(p.dDefault)] + ")";
+    } else {
+        strText = std::string(p.pszSymbol) + " setting in " + (p.unit == ToneUnit::Bytes ? "bytes" : "KBytes") +
+                  " (default " + DefaultText(p) + ")";
+    }
+    strArg.resize(std::max<std::size_t>(strArg.size() + 1, 22), ' ');
+    return "  " + strArg + strText + "\n";
+}
+
+std::string Usage() {
+    std::string s = kUsageHead;
+    for (const ToneParameter& p : kToneParameters) {
+        if (p.bOption) s += OptionHelp(p);
+    }
+    return s + kUsage;
+}
+
 struct Options {
     std::string strTone;
-    std::string strBuffer = "400";
-    int nOverCycleIndex = 0;
-    std::string strCache = "64";
+    std::string strBuffer = DefaultText(ToneParameterOf(ToneParam::Buffer));
+    int nOverCycleIndex = static_cast<int>(ToneParameterOf(ToneParam::OverCycle).dDefault);
+    std::string strCache = DefaultText(ToneParameterOf(ToneParam::Cache));
     std::string strAccomp;
     int nAccompRatio = 50;
     bool bAccompLoop = false;
@@ -90,6 +117,8 @@ struct Options {
 // What the command line asks for: a render, the help or the version, or a refusal with its
 // reason.
 enum class Request { Render, Help, Version, Refused };
+
+std::string RenderOptionName(ToneParam id) { return std::string("--") + ToneParameterOf(id).pszSymbol; }
 
 Request ParseOptions(int argc, char** argv, Options& o, std::string& strError) {
     std::vector<std::string> positional;
@@ -144,16 +173,15 @@ Request ParseOptions(int argc, char** argv, Options& o, std::string& strError) {
             return Request::Version;
         } else if (a == "--tone") {
             if (!value(o.strTone)) return Request::Refused;
-        } else if (a == "--buffer") {
+        } else if (a == RenderOptionName(ToneParam::Buffer)) {
             if (!value(o.strBuffer)) return Request::Refused;
-        } else if (a == "--cache") {
+        } else if (a == RenderOptionName(ToneParam::Cache)) {
             if (!value(o.strCache)) return Request::Refused;
-        } else if (a == "--overcycle") {
+        } else if (a == RenderOptionName(ToneParam::OverCycle)) {
             if (!value(v)) return Request::Refused;
-            const char* kNames[] = {"1", "2", "4", "8", "16"};
             o.nOverCycleIndex = -1;
-            for (int k = 0; k < 5; ++k) {
-                if (v == kNames[k]) o.nOverCycleIndex = k;
+            for (int k = 0; k < kOverCycleChoices; ++k) {
+                if (v == kOverCycleNames[k]) o.nOverCycleIndex = k;
             }
             if (o.nOverCycleIndex < 0) return invalid(v, "1, 2, 4, 8 or 16");
         } else if (a == "--accomp") {
@@ -382,7 +410,7 @@ int main(int argc, char** argv) {
     Options o;
     std::string strError;
     switch (ParseOptions(argc, argv, o, strError)) {
-        case Request::Help: std::fputs(kUsage, stdout); return 0;
+        case Request::Help: std::fputs(Usage().c_str(), stdout); return 0;
         case Request::Version: std::printf("aerolyre-render %s\n", AEROLYRE_VERSION); return 0;
         case Request::Refused:
             std::fprintf(stderr, "aerolyre-render: %s\nTry 'aerolyre-render --help'.\n", strError.c_str());

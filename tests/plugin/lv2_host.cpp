@@ -7,12 +7,18 @@
 //     Note Off at three quarters of the run; fileN sends a patch:Set of filter N's impulse response
 //     to that path with the first block (the worker loads it between blocks, as a host's does)
 // Every run() is watched by an allocation guard (this program's operator new, which the plugin's
-// calls reach too): an allocation inside one fails the run. Halfway through, the mod_depth port
-// changes, so run() also restarts the voice once.
+// calls reach too): an allocation inside one fails the run.
 //
 //   lv2_host URI RATE SECONDS OUT.wav --pair [symbol=value ...]
 //     also runs a second instance with other settings, block for block between the first's
 //     blocks, and fails (exit 1) unless the first's output equals a run of its own
+//
+//   lv2_host URI RATE 0 - sweep=1
+//     steps, ramps and sets to NaN every control port over a held MIDI note and reports what each
+//     did to it (SweepPorts)
+//
+//   lv2_host URI RATE 0 - orders=1 file1=WAV
+//     forces the worker's risky orders (ForceWorkerOrders)
 //
 //   lv2_host URI RATE SECONDS OUT.wav --state STATE.ttl [symbol=value ...] [fileN=WAV]
 //     runs the instance a tenth of the time, saves its state (ports and the plugin's own) as
@@ -47,24 +53,33 @@ namespace {
 
 std::atomic<bool> g_bInRun{false};
 std::atomic<int> g_nAllocationsInRun{0};
+std::atomic<long> g_nLive{0};  // blocks from operator new not yet deleted
 
 }  // namespace
 
 void* operator new(std::size_t n) {
     if (g_bInRun.load(std::memory_order_relaxed)) g_nAllocationsInRun.fetch_add(1);
-    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+    if (void* p = std::malloc(n == 0 ? 1 : n)) {
+        g_nLive.fetch_add(1, std::memory_order_relaxed);
+        return p;
+    }
     throw std::bad_alloc();
 }
 void* operator new[](std::size_t n) { return operator new(n); }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
     if (g_bInRun.load(std::memory_order_relaxed)) g_nAllocationsInRun.fetch_add(1);
-    return std::malloc(n == 0 ? 1 : n);
+    void* p = std::malloc(n == 0 ? 1 : n);
+    if (p != nullptr) g_nLive.fetch_add(1, std::memory_order_relaxed);
+    return p;
 }
 void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    if (p != nullptr) g_nLive.fetch_sub(1, std::memory_order_relaxed);
+    std::free(p);
+}
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -303,6 +318,151 @@ bool RunRestored(LilvWorld* world, const LilvPlugin* plugin, double dRate, const
     return true;
 }
 
+// What a port change does to a held note: samples in silent runs of 1 ms or more, 10 ms frames
+// 12 dB under both neighbours, and the pitch's distance from the note, over the note's held part.
+struct Harm {
+    int nSilent = 0;
+    int nDips = 0;
+    double dCents = 0.0;
+};
+Harm Measure(const std::vector<std::int16_t>& s, double dRate, double dHz) {
+    Harm h;
+    const auto nFrom = static_cast<std::size_t>(0.1 * dRate);
+    const auto nMs = static_cast<std::size_t>(dRate / 1000);
+    for (std::size_t i = nFrom, nRun = 0; i <= s.size(); ++i) {
+        if (i < s.size() && s[i] == 0) {
+            ++nRun;
+            continue;
+        }
+        if (nRun >= nMs) h.nSilent += static_cast<int>(nRun);
+        nRun = 0;
+    }
+    std::vector<double> rms;
+    for (std::size_t i = nFrom; i + 10 * nMs <= s.size(); i += 10 * nMs) {
+        double d = 0.0;
+        for (std::size_t k = i; k < i + 10 * nMs; ++k) d += static_cast<double>(s[k]) * s[k];
+        rms.push_back(std::sqrt(d / static_cast<double>(10 * nMs)));
+    }
+    for (std::size_t i = 1; i + 1 < rms.size(); ++i)
+        h.nDips += rms[i] * 4 < rms[i - 1] && rms[i] * 4 < rms[i + 1];
+    h.dCents = 1200 * std::log2(MeasureHz(s, s.size() / 6 * 5, s.size(), dRate) / dHz);
+    return h;
+}
+
+// Every control port in turn over a held C4 (MIDI): a step of one unit at 0.5 s, a ramp over a
+// quarter of its range and back from 0.5 s to 1.3 s, and NaN for a quarter second; then the pointer's y
+// port NaN and +inf while nothing plays. Prints a line per port and change; fails on any harm.
+int SweepPorts(LilvWorld* world, const LilvPlugin* plugin, double dRate) {
+    const std::uint32_t nFrames = static_cast<std::uint32_t>(1.5 * dRate) / kBlock * kBlock;
+    const std::uint32_t nAt = static_cast<std::uint32_t>(0.5 * dRate) / kBlock * kBlock;
+    const std::uint32_t nPorts = lilv_plugin_get_num_ports(plugin);
+    std::vector<float> mins(nPorts), maxs(nPorts), defaults(nPorts);
+    lilv_plugin_get_port_ranges_float(plugin, mins.data(), maxs.data(), defaults.data());
+    int nFailed = 0;
+    const char* kChanges[] = {"step", "ramp", "NaN"};
+    for (std::uint32_t port = 5; port < nPorts; ++port) {
+        if (std::isnan(defaults[port])) continue;  // not a control port
+        for (int c = 0; c < 3; ++c) {
+            Instance inst;
+            if (!Start(world, plugin, dRate, {}, inst)) return 1;
+            const float fFrom = defaults[port];
+            const float fStep = fFrom + 1 <= maxs[port] ? fFrom + 1 : fFrom - 1;
+            std::vector<std::int16_t> out;
+            for (std::uint32_t n = 0; n < nFrames; n += kBlock) {
+                inst.midi.Clear();
+                if (n == 0) inst.midi.Add(0, 0x90, 60, 100);
+                // Up over 0.4 s and back down, so the pitch is measured at the port's default again.
+                const float u = (static_cast<float>(n) - nAt) / (0.8f * static_cast<float>(nAt));
+                const float t = std::clamp(u < 1 ? u : 2 - u, 0.0f, 1.0f);
+                if (c == 0 && n >= nAt) inst.controls[port] = fStep;
+                if (c == 1) inst.controls[port] = fFrom + t * (maxs[port] - mins[port]) / 4;
+                if (c == 2) inst.controls[port] = n >= nAt && n < nAt + nAt / 2 ? NAN : fFrom;
+                RunGuarded(inst);
+                Append(inst, out);
+            }
+            Stop(inst);
+            const Harm h = Measure(out, dRate, 261.6255653);
+            const bool bBad = h.nSilent > 0 || h.nDips > 0 || !(std::fabs(h.dCents) < 5);
+            nFailed += bBad;
+            std::printf("%-20s %-4s silent %6d, dips %d, pitch %+.2f cents%s\n", inst.symbols[port].c_str(),
+                        kChanges[c], h.nSilent, h.nDips, h.dCents, bBad ? "  FAIL" : "");
+        }
+    }
+    // y not finite while the pointer rests silent: still silent.
+    for (const float fY : {NAN, INFINITY}) {
+        Instance inst;
+        if (!Start(world, plugin, dRate, {{"x", 0.5f}, {"y", 1.0f}}, inst)) return 1;
+        int nPeak = 0;
+        for (std::uint32_t n = 0; n < nFrames / 2; n += kBlock) {
+            inst.midi.Clear();
+            inst.controls[2] = n >= kBlock ? fY : 1.0f;
+            RunGuarded(inst);
+            for (float v : inst.out) nPeak = std::max(nPeak, static_cast<int>(std::fabs(v) * 32768));
+        }
+        Stop(inst);
+        std::printf("y %-18g peak %d%s\n", fY, nPeak, nPeak != 0 ? "  FAIL" : "");
+        nFailed += nPeak != 0;
+    }
+    return nFailed == 0 ? 0 : 1;
+}
+
+// The worker's two risky orders, forced: a worker that stalls while run() asks for twelve stages,
+// then hands all twelve back before one run() (every stage it replaced must be freed), and a file
+// load still queued when a state is restored (the restored filters must win).
+int ForceWorkerOrders(LilvWorld* world, const LilvPlugin* plugin, double dRate, const std::string& strFile) {
+    long nLeft = 0;
+    // Twice: the first pass maps the URIs the host keeps for good.
+    for (int nPass = 0; nPass < 2; ++nPass) {
+        const long nLiveBefore = g_nLive.load();
+        {
+            Instance inst;
+            if (!Start(world, plugin, dRate, {{"filter", 1.0f}}, inst)) return 1;
+            for (std::uint32_t k = 0; k < 12; ++k) {
+                inst.midi.Clear();
+                for (std::size_t i = 0; i < inst.symbols.size(); ++i) {
+                    if (inst.symbols[i] == "filter_delay") inst.controls[i] = static_cast<float>(2 + k);
+                }
+                lilv_instance_run(inst.pInstance, kBlock);  // the worker does nothing meanwhile
+            }
+            inst.worker.DoJobs();
+            for (int k = 0; k < 4; ++k) RunGuarded(inst);
+            Stop(inst);
+        }
+        nLeft = g_nLive.load() - nLiveBefore;
+    }
+    std::printf("a stalled worker's twelve stages: %ld blocks left after cleanup\n", nLeft);
+
+    // The state to restore: the filter on, its taps the identity.
+    Instance saved;
+    if (!Start(world, plugin, dRate, {{"filter", 1.0f}, {"x", 0.375f}, {"y", 0.25f}}, saved)) return 1;
+    RunGuarded(saved);
+    LilvState* state = lilv_state_new_from_instance(plugin, saved.pInstance, &g_map, nullptr, nullptr, nullptr,
+                                                    nullptr, PortValue, &saved, LV2_STATE_IS_POD, saved.features);
+    Stop(saved);
+    // A block, the restore, the worker's jobs, a second of play; with or without a load queued first.
+    const auto play = [&](bool bLoad, std::vector<std::int16_t>& out) {
+        Instance inst;
+        if (!Start(world, plugin, dRate, {}, inst)) return false;
+        inst.midi.Clear();
+        if (bLoad) inst.midi.AddPath("https://aerolyre.org/plugins/aerolyre#filter1", strFile);
+        lilv_instance_run(inst.pInstance, kBlock);
+        lilv_state_restore(state, inst.pInstance, SetPortValue, &inst, 0, inst.features);
+        inst.worker.DoJobs();
+        for (std::uint32_t n = 0; n < static_cast<std::uint32_t>(dRate); n += kBlock) {
+            inst.midi.Clear();
+            RunGuarded(inst);
+            Append(inst, out);
+        }
+        Stop(inst);
+        return true;
+    };
+    std::vector<std::int16_t> expected, got;
+    if (!play(false, expected) || !play(true, got)) return 1;
+    lilv_state_free(state);
+    std::printf("a load queued before a restore: %s\n", got == expected ? "the restored filters play" : "the load won");
+    return nLeft == 0 && got == expected ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -348,6 +508,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lv2_host: no plugin %s on LV2_PATH\n", argv[1]);
         return 1;
     }
+    if (values.count("sweep") != 0) return SweepPorts(world, plugin, dRate);
+    if (!astrFile[0].empty() && values.count("orders") != 0) return ForceWorkerOrders(world, plugin, dRate, astrFile[0]);
     Instance a, b;
     std::map<std::string, float> other = {{"x", 0.8f}, {"y", 0.0f}, {"mod_ratio", 3.0f}, {"overcycle", 3.0f}};
     if (!Start(world, plugin, dRate, values, a) || (bPair && !Start(world, plugin, dRate, other, b))) {
@@ -370,7 +532,7 @@ int main(int argc, char** argv) {
         RunGuarded(a);
         Append(a, out);
         if (bPair) {
-            // The second instance's tone changes halfway: a restart inside run().
+            // The second instance's tone changes halfway, inside run().
             if (n == nFrames / kBlock / 2 * kBlock) b.controls[7] += 100;
             RunGuarded(b);
             Append(b, outB);

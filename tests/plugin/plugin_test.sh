@@ -2,8 +2,8 @@
 # The LV2 plugin as hosts load it: its Turtle validates; at 44100 Hz it plays the render tool's
 # samples for the same pointer and settings; at 48000 and 96000 Hz a held note keeps its pitch
 # within 1 cent; two instances in one process play independently; a MIDI note plays its pitch and
-# its Note Off ends it; no run() allocates, even one that restarts the voice for a changed tone
-# setting or takes MIDI. Filters loaded by path (patch:Set, on the host's worker) land in the
+# its Note Off ends it; a step, a ramp or NaN on any port leaves a held note sounding; no run()
+# allocates, even one that changes the tone or takes MIDI. Filters loaded by path (patch:Set, on the host's worker) land in the
 # saved state: two instances restored from it play the render tool's samples for the tone the
 # filters came from, and at 48000 Hz the resampled filters keep the pitch and the loudness. A
 # filter file that does not load leaves the plugin playing.
@@ -62,6 +62,16 @@ awk '/^frequency:/ { c = 1200 * log($2 / 261.6255653) / log(2); if (c < 0) c = -
      /^end peak:/ { p = $3 }
      END { printf "MIDI note 60: %.3f Hz (%.3f cents from C4), end peak %d\n", f, c, p; exit !(c < 1 && p == 0) }' \
     "$work/note.txt" || { echo "FAIL: MIDI note 60 did not play C4 and end"; exit 1; }
+
+# Every port stepped, ramped and set to NaN over a held note: the note goes on, at its pitch.
+"$host" "$uri" 48000 0 - sweep=1 >"$work/sweep.txt" ||
+    { cat "$work/sweep.txt"; echo "FAIL: a port change harmed a held note"; exit 1; }
+echo "every port stepped, ramped and set to NaN over a held note at 48000 Hz: no silence, no dip, the pitch kept"
+
+# The worker's risky orders, forced: twelve stages handed back at once are all freed, and a load
+# still queued when a state is restored loses to it.
+"$host" "$uri" 48000 0 - orders=1 file1="$examples/ir/room.wav" ||
+    { echo "FAIL: a retired stage was kept, or a queued load overwrote a restored state"; exit 1; }
 
 # Filters by path, kept in the state: the tone "room" as the plugin's ports and its two waveforms.
 read -r -a room <<<"$(python3 "$here/tone_ports.py" "$examples/tones/room.aly")"
