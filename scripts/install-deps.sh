@@ -16,7 +16,7 @@ test_packages=(
     clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
     sox xvfb xauth xdotool imagemagick jackd2 jack-capture libasound2-plugins procps time qt6-base-private-dev weston
     debhelper lintian
-    fluidsynth timgm6mb-soundfont lv2-dev liblilv-dev lilv-utils sordi jalv
+    fluidsynth timgm6mb-soundfont lv2-dev liblilv-dev lilv-utils sordi jalv ardour binutils
     desktop-file-utils appstream groff-base librsvg2-bin python3 clang-format clang-tidy
 )
 

@@ -29,6 +29,13 @@ else
     exit 1
 fi
 
+# The plugin holds no state of the program's: no shared record in its object.
+if nm -C "$1/aerolyre.lv2/aerolyre.so" | grep -q PerformanceState; then
+    echo "FAIL: the plugin's object holds the program's PerformanceState"
+    exit 1
+fi
+echo "nm: no PerformanceState in the plugin's object"
+
 # Pointer values a float holds exactly, so the render's script says the same.
 same() { # NAME RENDER-OPTIONS SCRIPT-ROW PLUGIN-PORTS...
     local name=$1 opts=$2 row=$3
