@@ -25,6 +25,7 @@
 #include "board/board_dlg.h"
 #include "engine/parameter_derivation.h"
 #include "engine/take_writer.h"
+#include "engine/tone_parameters.h"
 #include "engine/tone_texts.h"
 #include "files/takes.h"
 #include "platform/file.h"
@@ -129,7 +130,7 @@ BOOL CAerolyreDlg::OnInitDialog() {
     for (std::size_t i = 0; i < edits.size(); ++i)
         edits[i]->setText(QString::fromStdString(t.*kToneTextFields[i].pText));
     m_editBuffer->setText(QString::fromStdString(t.strBuffer));
-    m_editCache->setText("64");
+    m_editCache->setText(QString::fromStdString(DefaultText(ToneParameterOf(ToneParam::Cache))));
 
     // One item fills the list's height exactly, so the list works as a spin control.
     const int nRowHeight = m_listOvercycle->height() - 2 * m_listOvercycle->frameWidth();

@@ -9,6 +9,7 @@
 #include "app/aerolyre_dlg.h"
 #include "app/language.h"
 #include "app/settings_key.h"
+#include "engine/tone_parameters.h"
 #include "platform/wave_out.h"
 #include "res/string_table.h"
 
@@ -96,10 +97,12 @@ void CAerolyreDlg::RestoreSettings() {
         SetOverCycleTopIndex(nTop);
     }
     std::string text;
-    m_editBuffer->setText(
-        QString::fromStdString(QueryString(key.m_hKey, IDS_REG_BUFSIZE, text) ? text : "400"));
-    m_editCache->setText(
-        QString::fromStdString(QueryString(key.m_hKey, IDS_REG_CACHESIZE, text) ? text : "64"));
+    m_editBuffer->setText(QString::fromStdString(QueryString(key.m_hKey, IDS_REG_BUFSIZE, text)
+                                                     ? text
+                                                     : DefaultText(ToneParameterOf(ToneParam::Buffer))));
+    m_editCache->setText(QString::fromStdString(QueryString(key.m_hKey, IDS_REG_CACHESIZE, text)
+                                                    ? text
+                                                    : DefaultText(ToneParameterOf(ToneParam::Cache))));
     if (QueryString(key.m_hKey, IDS_REG_TONE_PATH, text)) m_strTonePath = text;
     if (QueryString(key.m_hKey, IDS_REG_FIR_PATH, text)) m_strFirPath = text;
     LONG nValue = 0;

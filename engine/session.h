@@ -7,6 +7,7 @@
 
 #include "engine/parameter_derivation.h"
 #include "engine/performance_state.h"
+#include "engine/tone_parameters.h"
 #include "filter/fir_stage.h"
 #include "platform/win_types.h"
 
@@ -17,9 +18,9 @@ struct SessionSettings {
     ParameterTexts texts;
     int nCheckDetune = 0;           // check box 1003
     DWORD_PTR dwOverCycleData = 1;  // item data of the over-cycle list's top item
-    std::string strCache = "64";    // edit 1035, KBytes
-    FirStageSettings fir;           // check box 1021 and the filter members
-    int nCheckAccomp = 0;           // check box 1017
+    std::string strCache = DefaultText(ToneParameterOf(ToneParam::Cache));  // edit 1035
+    FirStageSettings fir;  // check box 1021 and the filter members
+    int nCheckAccomp = 0;  // check box 1017
     std::string strAccompFile;
     bool bAccompLoop = false;
     int nAccompRatio = 50;  // percent of accompaniment in the mix

@@ -20,9 +20,15 @@ void DeriveBuffer(const ToneValues&, double v, DerivedParameters& d) {
 void DeriveRange(const ToneValues&, double v, DerivedParameters& d) { d.dPitchRange = v; }
 void DeriveModRatio(const ToneValues&, double v, DerivedParameters& d) { d.dModRatio = v; }
 void DeriveModDepth(const ToneValues&, double v, DerivedParameters& d) { d.dModStrength = v; }
-void DeriveLeftShift(const ToneValues&, double v, DerivedParameters& d) { d.dLeftShiftRatio = ShiftRatioFor(v); }
-void DeriveRightShift(const ToneValues&, double v, DerivedParameters& d) { d.dRightShiftRatio = ShiftRatioFor(v); }
-void DeriveDistortion(const ToneValues&, double v, DerivedParameters& d) { d.dNegativeGain = NegativeGainFor(v); }
+void DeriveLeftShift(const ToneValues&, double v, DerivedParameters& d) {
+    d.dLeftShiftRatio = ShiftRatioFor(v);
+}
+void DeriveRightShift(const ToneValues&, double v, DerivedParameters& d) {
+    d.dRightShiftRatio = ShiftRatioFor(v);
+}
+void DeriveDistortion(const ToneValues&, double v, DerivedParameters& d) {
+    d.dNegativeGain = NegativeGainFor(v);
+}
 void DeriveFeedback(const ToneValues&, double v, DerivedParameters& d) { d.dModFeedback = ModFeedbackFor(v); }
 // The base octave takes the over-cycle, which is a list's choice and never refused.
 void DeriveRangeAdjust(const ToneValues& all, double v, DerivedParameters& d) {
@@ -47,8 +53,8 @@ const std::array<ToneParameter, kToneParamCount> kToneParameters = {{
      IDS_ERR_MOD_RATIO, true, &T::strModRatio, 6, false, DeriveModRatio},
     {P::ModDepth, "mod_depth", "Modulation depth", 1007, 0, 1000, 20, true, true, U::None, K::Number,
      IDS_ERR_MOD_STRENGTH, true, &T::strModDepth, 7, false, DeriveModDepth},
-    {P::LeftShift, "left_shift", "Left button shift (semitones)", 1012, -12, 12, 2, true, false,
-     U::Semitones, K::Number, IDS_ERR_LEFT_SHIFT, false, &T::strLeftShift, 8, false, DeriveLeftShift},
+    {P::LeftShift, "left_shift", "Left button shift (semitones)", 1012, -12, 12, 2, true, false, U::Semitones,
+     K::Number, IDS_ERR_LEFT_SHIFT, false, &T::strLeftShift, 8, false, DeriveLeftShift},
     {P::RightShift, "right_shift", "Right button shift (semitones)", 1013, -12, 12, 5, true, false,
      U::Semitones, K::Number, IDS_ERR_RIGHT_SHIFT, false, &T::strRightShift, 9, false, DeriveRightShift},
     {P::Distortion, "distortion", "Distortion", 1011, 0, 1000, 0, true, true, U::None, K::Number,
@@ -65,8 +71,8 @@ const std::array<ToneParameter, kToneParamCount> kToneParameters = {{
      false, nullptr},
     {P::FirInputVolume, "filter_input_volume", "Filter 1 input volume (%)", 1033, 1, 2000, 100, true, true,
      U::Percent, K::Number, IDS_ERR_FIR_VOLUME, false, nullptr, 17, false, nullptr},
-    {P::FirFilter2Volume, "filter2_volume", "Filter 2 volume (%)", 1034, 1, 2000, 100, true, true,
-     U::Percent, K::Number, IDS_ERR_FIR_VOLUME, false, nullptr, 18, false, nullptr},
+    {P::FirFilter2Volume, "filter2_volume", "Filter 2 volume (%)", 1034, 1, 2000, 100, true, true, U::Percent,
+     K::Number, IDS_ERR_FIR_VOLUME, false, nullptr, 18, false, nullptr},
     {P::FirDelay, "filter_delay", "Filter feedback delay (samples at 44100 Hz)", 1035, 1, kMaxFirTaps, 1,
      true, false, U::Samples, K::Number, 0, false, nullptr, 19, false, nullptr},
     {P::FirFeedback, "filter_feedback", "Filter feedback (%)", 1037, 0, 1000, 0, true, false, U::Percent,

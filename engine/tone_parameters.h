@@ -92,13 +92,14 @@ struct ToneParameter {
     bool bFractional;  // a port takes fractions, so a host's automation ramp is smooth
     ToneUnit unit;
     ToneKind kind;
-    UINT nMessageId;                       // the derivation's refusal (0: never refused there)
-    bool bStoredBeforeCheck;               // the refused value still reaches the parameter
-    std::string ParameterTexts::*pText;    // the main dialog's text, when the derivation reads one
-    int nPort;                             // the plugin's port index (-1: none)
-    bool bOption;                          // the render tool takes it as --SYMBOL
-    void (*pfnDerive)(const ToneValues& v, double dValue, DerivedParameters& d);  // null: the
-                                           // filter stage or the session reads it as it is
+    UINT nMessageId;                     // the derivation's refusal (0: never refused there)
+    bool bStoredBeforeCheck;             // the refused value still reaches the parameter
+    std::string ParameterTexts::*pText;  // the main dialog's text, when the derivation reads one
+    int nPort;                           // the plugin's port index (-1: none)
+    bool bOption;                        // the render tool takes it as --SYMBOL
+    void (*pfnDerive)(const ToneValues& v, double dValue,
+                      DerivedParameters& d);  // null: the
+                                              // filter stage or the session reads it as it is
 };
 
 extern const std::array<ToneParameter, kToneParamCount> kToneParameters;

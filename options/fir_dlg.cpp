@@ -30,7 +30,8 @@ void CFirDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, 1027, m_strFile2);
     DDX_Text(pDX, 1033, m_strInputVolume);
     DDX_Text(pDX, 1034, m_strFilter2Volume);
-    for (auto [id, pn] : {std::pair{ToneParam::FirDelay, &m_nDelay}, std::pair{ToneParam::FirFeedback, &m_nFeedback}}) {
+    for (auto [id, pn] :
+         {std::pair{ToneParam::FirDelay, &m_nDelay}, std::pair{ToneParam::FirFeedback, &m_nFeedback}}) {
         const ToneParameter& p = ToneParameterOf(id);
         DDX_TextInt(pDX, p.nControlId, *pn, static_cast<int>(p.dMin), static_cast<int>(p.dMax));
     }

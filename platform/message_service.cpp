@@ -44,7 +44,8 @@ void EndQuietStderr() {
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(g_sink, std::move(sink)); }
 
-CThreadMessageSink::CThreadMessageSink(const MessageSink* pSink) : m_pPrevious(std::exchange(t_pSink, pSink)) {}
+CThreadMessageSink::CThreadMessageSink(const MessageSink* pSink)
+    : m_pPrevious(std::exchange(t_pSink, pSink)) {}
 CThreadMessageSink::~CThreadMessageSink() { t_pSink = m_pPrevious; }
 
 void ShowUserMessage(const std::string& strText, MessageIcon icon) {

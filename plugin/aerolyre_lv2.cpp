@@ -105,7 +105,8 @@ struct SettingsVector {
 
 class CPlugin {
 public:
-    CPlugin(double dRate, const LV2_URID_Map& map, const LV2_Worker_Schedule& schedule, const LV2_Log_Log* pLog)
+    CPlugin(double dRate, const LV2_URID_Map& map, const LV2_Worker_Schedule& schedule,
+            const LV2_Log_Log* pLog)
         : m_dRate(dRate), m_urids(map), m_schedule(schedule) {
         for (const PointerPort& p : kPointerPorts) m_afGood[p.nIndex] = static_cast<float>(p.dDefault);
         for (const ToneParameter& p : kToneParameters) {
@@ -142,8 +143,7 @@ public:
 
     void Run(std::uint32_t nFrames) noexcept {
         ReadPorts();
-        if (m_pRetired != nullptr &&
-            Schedule(WorkJob{WorkJob::Kind::Free, 0, 0, {}, m_pRetired, {}}))
+        if (m_pRetired != nullptr && Schedule(WorkJob{WorkJob::Kind::Free, 0, 0, {}, m_pRetired, {}}))
             m_pRetired = nullptr;
         const PluginFilterSettings filter = FilterSettings();
         PublishFilter(filter);
@@ -278,10 +278,10 @@ public:
             }
             // The settings the ports have now, not those of the last stage built.
             const PluginFilterSettings s = PublishedFilter();
-            const SettingsVector v = {{sizeof(std::int32_t), m_urids.atomInt},
-                                      {s.nOn, static_cast<std::int32_t>(std::lround(s.dInputVolume)),
-                                       static_cast<std::int32_t>(std::lround(s.dFilter2Volume)), s.nDelay,
-                                       s.nFeedback}};
+            const SettingsVector v = {
+                {sizeof(std::int32_t), m_urids.atomInt},
+                {s.nOn, static_cast<std::int32_t>(std::lround(s.dInputVolume)),
+                 static_cast<std::int32_t>(std::lround(s.dFilter2Volume)), s.nDelay, s.nFeedback}};
             store(h, m_urids.filterSettings, &v, sizeof v, m_urids.atomVector, LV2_STATE_IS_POD);
         } catch (const std::bad_alloc&) {
             return LV2_STATE_ERR_UNKNOWN;
@@ -428,8 +428,9 @@ private:
 
     // The filter settings from five values (ports or the state), each in its row's range.
     static PluginFilterSettings FilterSettingsOf(const std::array<double, 5>& a) {
-        constexpr ToneParam kRows[5] = {ToneParam::FirOn, ToneParam::FirInputVolume, ToneParam::FirFilter2Volume,
-                                        ToneParam::FirDelay, ToneParam::FirFeedback};
+        constexpr ToneParam kRows[5] = {ToneParam::FirOn, ToneParam::FirInputVolume,
+                                        ToneParam::FirFilter2Volume, ToneParam::FirDelay,
+                                        ToneParam::FirFeedback};
         std::array<double, 5> v{};
         for (int i = 0; i < 5; ++i) {
             const ToneParameter& p = ToneParameterOf(kRows[i]);
@@ -456,7 +457,8 @@ private:
         m_nPublishedFeedback.store(s.nFeedback, std::memory_order_relaxed);
     }
     PluginFilterSettings PublishedFilter() const {
-        return {m_nPublishedOn.load(std::memory_order_relaxed), m_dPublishedInput.load(std::memory_order_relaxed),
+        return {m_nPublishedOn.load(std::memory_order_relaxed),
+                m_dPublishedInput.load(std::memory_order_relaxed),
                 m_dPublishedFilter2.load(std::memory_order_relaxed),
                 m_nPublishedDelay.load(std::memory_order_relaxed),
                 m_nPublishedFeedback.load(std::memory_order_relaxed)};
@@ -484,11 +486,11 @@ private:
     PluginFilterSettings m_requestedFilter;
     PluginFilterSettings m_appliedFilter;
     PluginFilterSettings m_lastFilter;
-    std::atomic<int> m_nPublishedOn{0};
-    std::atomic<double> m_dPublishedInput{100};
-    std::atomic<double> m_dPublishedFilter2{100};
-    std::atomic<int> m_nPublishedDelay{1};
-    std::atomic<int> m_nPublishedFeedback{0};
+    std::atomic<int> m_nPublishedOn{};
+    std::atomic<double> m_dPublishedInput{};
+    std::atomic<double> m_dPublishedFilter2{};
+    std::atomic<int> m_nPublishedDelay{};
+    std::atomic<int> m_nPublishedFeedback{};
     // Counts state restores; work asked before the last one is dropped.
     std::atomic<std::uint32_t> m_nGeneration{0};
     // The taps as loaded, shared by the worker, save and restore (never the audio thread).
@@ -510,7 +512,8 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double dRate, const char*, const L
     const auto* pMap = FeatureData<LV2_URID_Map>(features, LV2_URID__map);
     const auto* pSchedule = FeatureData<LV2_Worker_Schedule>(features, LV2_WORKER__schedule);
     if (pMap == nullptr || pSchedule == nullptr) return nullptr;
-    return new (std::nothrow) CPlugin(dRate, *pMap, *pSchedule, FeatureData<LV2_Log_Log>(features, LV2_LOG__log));
+    return new (std::nothrow)
+        CPlugin(dRate, *pMap, *pSchedule, FeatureData<LV2_Log_Log>(features, LV2_LOG__log));
 }
 
 CPlugin* Of(LV2_Handle h) { return static_cast<CPlugin*>(h); }

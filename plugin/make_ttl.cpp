@@ -72,10 +72,11 @@ void Number(std::FILE* f, const char* pszName, double d) {
     std::fprintf(f, " ;\n        lv2:%s %.1f", pszName, d);
 }
 
-void ControlPort(std::FILE* f, std::uint32_t nIndex, const char* pszSymbol, const char* pszName, double dDefault,
-                 double dMin, double dMax) {
-    std::fprintf(f, ", [\n        a lv2:InputPort, lv2:ControlPort ;\n        lv2:index %u ;\n"
-                    "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\"",
+void ControlPort(std::FILE* f, std::uint32_t nIndex, const char* pszSymbol, const char* pszName,
+                 double dDefault, double dMin, double dMax) {
+    std::fprintf(f,
+                 ", [\n        a lv2:InputPort, lv2:ControlPort ;\n        lv2:index %u ;\n"
+                 "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\"",
                  nIndex, pszSymbol, pszName);
     Number(f, "default", dDefault);
     Number(f, "minimum", dMin);
@@ -90,7 +91,8 @@ void TonePort(std::FILE* f, const ToneParameter& p) {
     } else if (p.kind == ToneKind::Choice) {
         std::fputs(" ;\n        lv2:portProperty lv2:integer, lv2:enumeration", f);
         for (int i = 0; i < kOverCycleChoices; ++i)
-            std::fprintf(f, " ;\n        lv2:scalePoint [ rdfs:label \"x%s\" ; rdf:value %d ]", kOverCycleNames[i], i);
+            std::fprintf(f, " ;\n        lv2:scalePoint [ rdfs:label \"x%s\" ; rdf:value %d ]",
+                         kOverCycleNames[i], i);
     } else if (!p.bFractional) {
         std::fputs(" ;\n        lv2:portProperty lv2:integer", f);
     }
@@ -121,11 +123,13 @@ int main(int argc, char** argv) {
             if (p.nPort == static_cast<int>(nIndex)) TonePort(f, p);
         }
         if (nIndex == kPortMidiIn) {
-            std::fprintf(f, ", [\n        a lv2:InputPort, atom:AtomPort ;\n        atom:bufferType atom:Sequence ;\n"
-                            "        atom:supports midi:MidiEvent, patch:Message ;\n"
-                            "        lv2:designation lv2:control ;\n        lv2:index %u ;\n"
-                            "        lv2:symbol \"midi_in\" ;\n        lv2:name \"MIDI in\"\n    ]",
-                         nIndex);
+            std::fprintf(
+                f,
+                ", [\n        a lv2:InputPort, atom:AtomPort ;\n        atom:bufferType atom:Sequence ;\n"
+                "        atom:supports midi:MidiEvent, patch:Message ;\n"
+                "        lv2:designation lv2:control ;\n        lv2:index %u ;\n"
+                "        lv2:symbol \"midi_in\" ;\n        lv2:name \"MIDI in\"\n    ]",
+                nIndex);
         }
     }
     std::fputs(" .\n", f);

@@ -7,16 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "engine/tone_parameters.h"
 #include "filter/fir_stage.h"
 
 // The filter settings of the main dialog as the plugin's controls give them (at 44100 Hz). The
 // volumes take fractions and move in place; the rest builds a new stage.
 struct PluginFilterSettings {
-    int nOn = 0;  // check box 1021: the stage exists only when this is 1
-    double dInputVolume = 100;
-    double dFilter2Volume = 100;
-    int nDelay = 1;
-    int nFeedback = 0;
+    int nOn = static_cast<int>(ToneParameterOf(ToneParam::FirOn).dDefault);  // check box 1021
+    double dInputVolume = ToneParameterOf(ToneParam::FirInputVolume).dDefault;
+    double dFilter2Volume = ToneParameterOf(ToneParam::FirFilter2Volume).dDefault;
+    int nDelay = static_cast<int>(ToneParameterOf(ToneParam::FirDelay).dDefault);
+    int nFeedback = static_cast<int>(ToneParameterOf(ToneParam::FirFeedback).dDefault);
     bool operator==(const PluginFilterSettings&) const = default;
     // Whether a stage built for one serves the other.
     bool SameStage(const PluginFilterSettings& o) const {

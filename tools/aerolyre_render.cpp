@@ -3,6 +3,7 @@
 //
 //   aerolyre-render [OPTIONS] GESTURE.csv OUT.wav
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -12,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,8 +76,8 @@ std::string OptionHelp(const ToneParameter& p) {
         }
         strText += std::string(" (default ") + kOverCycleNames[static_cast<int>(p.dDefault)] + ")";
     } else {
-        strText = std::string(p.pszSymbol) + " setting in " + (p.unit == ToneUnit::Bytes ? "bytes" : "KBytes") +
-                  " (default " + DefaultText(p) + ")";
+        strText = std::string(p.pszSymbol) + " setting in " +
+                  (p.unit == ToneUnit::Bytes ? "bytes" : "KBytes") + " (default " + DefaultText(p) + ")";
     }
     strArg.resize(std::max<std::size_t>(strArg.size() + 1, 22), ' ');
     return "  " + strArg + strText + "\n";

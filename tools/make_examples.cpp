@@ -15,6 +15,7 @@
 #include "engine/performance_parameters.h"
 #include "engine/performance_state.h"
 #include "engine/pitch_mapping.h"
+#include "engine/tone_parameters.h"
 #include "engine/tone_texts.h"
 #include "files/filter_wave.h"
 #include "files/tone_file.h"
@@ -109,7 +110,7 @@ int RestoringVolume(const CFirFilter& filter) {
         dEnergy += static_cast<double>(filter.m_pTaps[i]) * filter.m_pTaps[i];
     // Half of that: the room's resonances would otherwise push peaks past full scale.
     const double dVolume = 50.0 * filter.m_fSumAbs / std::sqrt(dEnergy);
-    return static_cast<int>(std::min(2000.0, std::round(dVolume)));
+    return static_cast<int>(std::min(ToneParameterOf(ToneParam::FirInputVolume).dMax, std::round(dVolume)));
 }
 
 bool WriteTone(const std::string& strPath, ToneData& tone) {

@@ -20,7 +20,7 @@ mkdir -p "$HOME"
 # Ardour 7.3 now and then aborts while making the MIDI track ("Port already exists"): that step is
 # tried again, never the checks.
 made=0
-for attempt in 1 2 3; do
+for attempt in 1 2 3 4 5 6; do
     rm -rf "$work/s"
     if timeout 120 ardour7-lua "$here/make_session.lua" "$work/s" s 48000 >"$work/make.txt" 2>&1 &&
         grep -q '^session made' "$work/make.txt"; then

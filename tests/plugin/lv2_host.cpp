@@ -436,8 +436,9 @@ int ForceWorkerOrders(LilvWorld* world, const LilvPlugin* plugin, double dRate, 
     Instance saved;
     if (!Start(world, plugin, dRate, {{"filter", 1.0f}, {"x", 0.375f}, {"y", 0.25f}}, saved)) return 1;
     RunGuarded(saved);
-    LilvState* state = lilv_state_new_from_instance(plugin, saved.pInstance, &g_map, nullptr, nullptr, nullptr,
-                                                    nullptr, PortValue, &saved, LV2_STATE_IS_POD, saved.features);
+    LilvState* state =
+        lilv_state_new_from_instance(plugin, saved.pInstance, &g_map, nullptr, nullptr, nullptr, nullptr,
+                                     PortValue, &saved, LV2_STATE_IS_POD, saved.features);
     Stop(saved);
     // A block, the restore, the worker's jobs, a second of play; with or without a load queued first.
     const auto play = [&](bool bLoad, std::vector<std::int16_t>& out) {
@@ -459,7 +460,8 @@ int ForceWorkerOrders(LilvWorld* world, const LilvPlugin* plugin, double dRate, 
     std::vector<std::int16_t> expected, got;
     if (!play(false, expected) || !play(true, got)) return 1;
     lilv_state_free(state);
-    std::printf("a load queued before a restore: %s\n", got == expected ? "the restored filters play" : "the load won");
+    std::printf("a load queued before a restore: %s\n",
+                got == expected ? "the restored filters play" : "the load won");
     return nLeft == 0 && got == expected ? 0 : 1;
 }
 
@@ -509,7 +511,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (values.count("sweep") != 0) return SweepPorts(world, plugin, dRate);
-    if (!astrFile[0].empty() && values.count("orders") != 0) return ForceWorkerOrders(world, plugin, dRate, astrFile[0]);
+    if (!astrFile[0].empty() && values.count("orders") != 0)
+        return ForceWorkerOrders(world, plugin, dRate, astrFile[0]);
     Instance a, b;
     std::map<std::string, float> other = {{"x", 0.8f}, {"y", 0.0f}, {"mod_ratio", 3.0f}, {"overcycle", 3.0f}};
     if (!Start(world, plugin, dRate, values, a) || (bPair && !Start(world, plugin, dRate, other, b))) {

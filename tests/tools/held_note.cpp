@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
         rms.push_back(std::sqrt(d / static_cast<double>(10 * nMs)));
     }
     int nDips = 0;
-    for (std::size_t i = 1; i + 1 < rms.size(); ++i) nDips += rms[i] * 4 < rms[i - 1] && rms[i] * 4 < rms[i + 1];
+    for (std::size_t i = 1; i + 1 < rms.size(); ++i)
+        nDips += rms[i] * 4 < rms[i - 1] && rms[i] * 4 < rms[i + 1];
     const double dExpected = dRate / dHz;
     const auto nFrame = 50 * nMs;
     double dWorst = 0;
