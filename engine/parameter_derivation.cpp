@@ -16,7 +16,8 @@ Derivation Derive(const ParameterTexts& texts, int nDetuneCheck, DWORD_PTR dwOve
     Derivation d{0, from};
     ToneValues v = DefaultToneValues();
     ValueOf(v, ToneParam::Detune) = nDetuneCheck == 1 ? 1.0 : 0.0;
-    ValueOf(v, ToneParam::OverCycle) = static_cast<double>(static_cast<int>(dwOverCycleData) / 100);
+    const int nOverCycleLog2 = static_cast<int>(dwOverCycleData) / 100;  // the item data's hundreds
+    ValueOf(v, ToneParam::OverCycle) = nOverCycleLog2;
     for (const ToneParameter& p : kToneParameters) {
         if (p.pfnDerive == nullptr) continue;
         double& value = ValueOf(v, p.id);

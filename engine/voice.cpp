@@ -88,7 +88,7 @@ void CVoice::Change(const VoiceParams& ps) {
     const double adNow[kGliding] = {dModIndex, m_dModFeedback, m_dNegativeGain, dDetuneInc, m_dModRatio};
     const double adTarget[kGliding] = {ps.dModStrength * 0.025, ps.dModFeedback, ps.dNegativeGain,
                                        ps.dDetune * dStep * 0.0004 * m_dRateScale, ps.dModRatio};
-    const int nSamples = static_cast<int>(kChangeSeconds * kSampleRate / m_dRateScale + 0.5);
+    const auto nSamples = static_cast<int>(std::lround(kChangeSeconds * kSampleRate / m_dRateScale));
     m_nChangeLeft = nSamples > 0 ? nSamples : 1;
     for (int i = 0; i < kGliding; ++i) {
         m_adTarget[i] = adTarget[i];
