@@ -10,6 +10,8 @@
 #include "app/language.h"
 #include "app/settings_key.h"
 #include "engine/tone_parameters.h"
+#include "platform/message_service.h"
+#include "platform/registry.h"
 #include "platform/wave_out.h"
 #include "res/string_table.h"
 
@@ -157,7 +159,11 @@ void CAerolyreDlg::RestoreSettings() {
 
 void CAerolyreDlg::SaveSettings() {
     CSettingsKey key;
-    if (!OpenSettingsKey(key)) return;
+    if (!OpenSettingsKey(key)) {
+        const std::string strProblem = RegistryFileProblem();
+        LogLine("the settings were not saved: " + (strProblem.empty() ? RegistryFilePath() : strProblem));
+        return;
+    }
     SetDword(key.m_hKey, IDS_REG_OVERCYCLE, GetOverCycleTopIndex());
     SetString(key.m_hKey, IDS_REG_BUFSIZE, m_editBuffer->text().toStdString());
     SetString(key.m_hKey, IDS_REG_CACHESIZE, m_editCache->text().toStdString());

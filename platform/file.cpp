@@ -1,6 +1,7 @@
-// The file class over POSIX descriptors. Exclusive sharing is an advisory lock between processes
-// (flock) plus a table of the files this process holds, since flock does not refuse a second
-// open of the same file from within one process.
+// The file class over POSIX descriptors. Sharing is an advisory lock between processes (flock)
+// plus a table of the files this process holds, since flock does not refuse a second open of the
+// same file from within one process. Readers share (a shared lock): any number may read one file,
+// since none of them can harm it; a writer excludes every other open.
 #include "platform/file.h"
 
 #include <fcntl.h>
@@ -11,7 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
-#include <set>
+#include <map>
 #include <utility>
 
 #include "platform/shown_text.h"
@@ -42,10 +43,11 @@ CFileException::Cause CauseFromErrno(int nError) {
     }
 }
 
-// Files this process holds with exclusive sharing, by device and inode. Opens are rare and happen
-// on the user-interface thread or when a stream opens, never on the audio path.
+// Files this process holds with sharing, by device and inode: how many readers, or kWriter. Opens
+// are rare and happen on the user-interface thread or when a stream opens, never on the audio path.
+constexpr int kWriter = -1;
 std::mutex g_openFilesMutex;
-std::set<std::pair<std::uint64_t, std::uint64_t>> g_openFiles;
+std::map<std::pair<std::uint64_t, std::uint64_t>, int> g_openFiles;
 
 // The cause in the words of the program's own language; a system error this table lacks keeps
 // the C library's text, so no failure is ever reported without its reason.
@@ -143,14 +145,17 @@ BOOL CFile::Open(const char* pszFileName, UINT nOpenFlags, CFileException* pErro
     ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
 
     if (nOpenFlags & shareExclusive) {
+        const bool bReader = (nFlags & (O_WRONLY | O_RDWR | O_CREAT)) == 0;
         {
             std::lock_guard<std::mutex> lock(g_openFilesMutex);
-            if (!g_openFiles.emplace(st.st_dev, st.st_ino).second) return fail(EWOULDBLOCK);
+            const auto [it, bNew] = g_openFiles.emplace(std::pair{st.st_dev, st.st_ino}, 0);
+            if (!bNew && (!bReader || it->second == kWriter)) return fail(EWOULDBLOCK);
+            it->second = bReader ? it->second + 1 : kWriter;
         }
         m_bRegistered = true;
         m_dev = st.st_dev;
         m_ino = st.st_ino;
-        if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) return fail(errno);
+        if (::flock(m_fd, (bReader ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) return fail(errno);
     }
 
     if ((nOpenFlags & modeCreate) && ::ftruncate(m_fd, 0) != 0) return fail(errno);
@@ -223,7 +228,8 @@ void CFile::Abort() {
     }
     if (m_bRegistered) {
         std::lock_guard<std::mutex> lock(g_openFilesMutex);
-        g_openFiles.erase({m_dev, m_ino});
+        const auto it = g_openFiles.find({m_dev, m_ino});
+        if (it != g_openFiles.end() && (it->second == kWriter || --it->second == 0)) g_openFiles.erase(it);
         m_bRegistered = false;
     }
 }

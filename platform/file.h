@@ -56,8 +56,10 @@ public:
     CFile& operator=(const CFile&) = delete;
 
     // Opens the file; on failure returns FALSE and, when pError is given, fills it. modeCreate
-    // makes the file empty, but only once this process holds it: with shareExclusive, a file that
-    // another writer or reader holds is refused (sharingViolation) and left as it was.
+    // makes the file empty, but only once this process holds it. With shareExclusive an open to
+    // read shares the file with other readers (in this process or another), and an open to write
+    // excludes everyone: a file that a writer holds, or that anyone holds when a writer comes, is
+    // refused (sharingViolation) and left as it was.
     BOOL Open(const char* pszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
 
     // Reads up to nCount bytes; returns how many arrived (fewer only at the end of the file).
@@ -82,7 +84,7 @@ private:
 
     int m_fd = -1;
     std::string m_strFileName;
-    bool m_bRegistered = false;  // holds an entry in the process's table of exclusive opens
+    bool m_bRegistered = false;  // holds an entry in the process's table of shared opens
     std::uint64_t m_dev = 0;
     std::uint64_t m_ino = 0;
 };

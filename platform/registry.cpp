@@ -294,6 +294,14 @@ std::string RegistryFilePath() {
     return XdgBaseDir("XDG_CONFIG_HOME", ".config") + "/Velmora/Aerolyre/registry.reg";
 }
 
+std::string RegistryFileProblem() {
+    const std::string path = RegistryFilePath();
+    Hive hive;
+    int nError = 0;
+    if (ReadHive(path, hive, nError) != HiveRead::Unusable) return {};
+    return path + " cannot be read (" + std::strerror(nError) + ")";
+}
+
 LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD, char*, DWORD, REGSAM, void*, HKEY* phkResult,
                      DWORD* lpdwDisposition) {
     if (hKey == nullptr || phkResult == nullptr) return ERROR_INVALID_PARAMETER;

@@ -51,6 +51,9 @@ LONG RegCloseKey(HKEY hKey);
 
 // The file the registry is kept in.
 std::string RegistryFilePath();
+// Why the settings file cannot be used (empty when it can, or is not there yet): for a save that
+// could not even open its key, so it still says why.
+std::string RegistryFileProblem();
 
 // The settings file's text as the registry layer reads it and would write it back, and a
 // listing of the values it reads from it (for tests and fuzzing: one save must be a fixed point

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <sys/stat.h>
 
 #include <vector>
@@ -59,6 +63,48 @@ TEST(File, ExclusiveSharingRefusesASecondOpenAndLeavesTheFileIntact) {
     reader.Close();
     EXPECT_TRUE(writer.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, &e));
     EXPECT_EQ(WavBytes::ReadFile(path).size(), 0u);
+}
+
+// Readers share and writers exclude, within this process (the table) and against other programs
+// (a lock taken on another open of the file, as another process's would be).
+TEST(File, ReadersShareAndWritersExclude) {
+    TempDir dir;
+    const std::string path = dir.Path("shared.wav");
+    WavBytes::Write(path, {1, 2, 3, 4});
+    constexpr UINT kRead = CFile::modeRead | CFile::shareExclusive;
+    constexpr UINT kWrite = CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive;
+    const struct {
+        const char* name;
+        UINT first;      // held by this process (0: nothing)
+        int nOtherLock;  // held by another program (0: nothing)
+        UINT second;
+        bool bOpens;
+    } kCases[] = {
+        {"two readers here", kRead, 0, kRead, true},
+        {"a writer while reading here", kRead, 0, kWrite, false},
+        {"a reader while writing here", kWrite, 0, kRead, false},
+        {"a reader while another program reads", 0, LOCK_SH, kRead, true},
+        {"a reader while another program writes", 0, LOCK_EX, kRead, false},
+        {"a writer while another program reads", 0, LOCK_SH, kWrite, false},
+    };
+    for (const auto& c : kCases) {
+        WavBytes::Write(path, {1, 2, 3, 4});
+        CFile first;
+        if (c.first != 0) {
+            ASSERT_TRUE(first.Open(path.c_str(), c.first)) << c.name;
+        }
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (c.nOtherLock != 0) {
+            ASSERT_EQ(::flock(fd, c.nOtherLock | LOCK_NB), 0) << c.name;
+        }
+        CFile second;
+        CFileException e;
+        EXPECT_EQ(second.Open(path.c_str(), c.second, &e) != FALSE, c.bOpens) << c.name;
+        if (!c.bOpens) {
+            EXPECT_EQ(e.m_cause, CFileException::sharingViolation) << c.name;
+        }
+        ::close(fd);
+    }
 }
 
 TEST(File, WriteFailureThrowsWithTheCause) {

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <csignal>
 #include <filesystem>
+#include <sys/stat.h>
+#include <functional>
 #include <fstream>
 
 #include "app/aerolyre_dlg.h"
@@ -286,6 +288,45 @@ TEST_F(SettingsTest, FailedSaveLeavesThePreviousFileByteForByte) {
     for (const auto& e : std::filesystem::directory_iterator(m_dir.Root()))
         n += e.path().filename().string().rfind("keep.aly", 0) == 0;
     EXPECT_EQ(n, 1) << "the temporary file is removed";
+}
+
+// Whatever keeps the settings from their file, the save says so on stderr (and the message log).
+TEST_F(SettingsTest, EveryFailedSettingsSaveSaysSo) {
+    const std::string config = m_dir.Path("config");
+    const std::string folder = config + "/Velmora/Aerolyre";
+    const struct {
+        const char* name;
+        std::function<void()> spoil;
+    } kCases[] = {
+        {"the config folder is a file",
+         [&] {
+             std::filesystem::remove_all(config);
+             WavBytes::Write(config, {1});
+         }},
+        {"the settings file is a folder", [&] { std::filesystem::create_directories(folder + "/registry.reg"); }},
+        {"the settings file is a pipe",
+         [&] {
+             std::filesystem::create_directories(folder);
+             ASSERT_EQ(::mkfifo((folder + "/registry.reg").c_str(), 0600), 0);
+         }},
+        {"the disk is full", [] {}},
+    };
+    for (const auto& c : kCases) {
+        std::filesystem::remove_all(config);
+        std::filesystem::create_directories(config);
+        c.spoil();
+        const bool bFull = std::string(c.name) == "the disk is full";
+        testing::internal::CaptureStderr();
+        RunMain([&](CAerolyreDlg&) {});
+        if (bFull) {
+            const FileSizeLimit limit(200);  // under the settings file, over the captured line
+            RunMain([&](CAerolyreDlg& dlg) { dlg.m_editBuffer->setText("401"); });
+        }
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("the settings were not saved"), std::string::npos) << c.name << ": " << err;
+    }
+    std::filesystem::remove_all(config);
+    std::filesystem::create_directories(config);
 }
 
 TEST_F(SettingsTest, LoadedFirStateSetsTheFilterButton) {
