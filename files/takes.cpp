@@ -12,10 +12,17 @@
 
 namespace fs = std::filesystem;
 
-std::string TakeFolder() { return XdgBaseDir("XDG_DATA_HOME", ".local/share") + "/aerolyre/takes"; }
+std::string TakeFolder() {
+    const std::string base = XdgBaseDir("XDG_DATA_HOME", ".local/share");
+    return base.empty() ? std::string() : base + "/aerolyre/takes";
+}
 
 std::string NewTakePath(std::string& strError) {
     const std::string folder = TakeFolder();
+    if (folder.empty()) {
+        strError = kNoHomeReason;
+        return {};
+    }
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) {

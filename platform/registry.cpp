@@ -291,11 +291,13 @@ RegistryKey g_root{kRootName, true, false, {}, {}};
 const HKEY HKEY_CURRENT_USER = &g_root;
 
 std::string RegistryFilePath() {
-    return XdgBaseDir("XDG_CONFIG_HOME", ".config") + "/Velmora/Aerolyre/registry.reg";
+    const std::string base = XdgBaseDir("XDG_CONFIG_HOME", ".config");
+    return base.empty() ? std::string() : base + "/Velmora/Aerolyre/registry.reg";
 }
 
 std::string RegistryFileProblem() {
     const std::string path = RegistryFilePath();
+    if (path.empty()) return kNoHomeReason;
     Hive hive;
     int nError = 0;
     if (ReadHive(path, hive, nError) != HiveRead::Unusable) return {};
@@ -383,6 +385,11 @@ LONG RegCloseKey(HKEY hKey) {
         // Read again: another program may have written the file since this key was opened. The
         // lock keeps any other save from doing so between this read and the replace.
         const std::string path = RegistryFilePath();
+        if (path.empty()) {
+            LogLine(std::string("the settings were not saved: ") + kNoHomeReason);
+            delete hKey;
+            return ERROR_ACCESS_DENIED;
+        }
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
         CSaveLock lock;

@@ -3,6 +3,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -47,6 +49,19 @@ protected:
 
 TEST_F(RegistryTest, FileIsUnderTheConfigFolder) {
     EXPECT_EQ(RegistryFilePath(), m_dir.Path("Velmora/Aerolyre/registry.reg"));
+}
+
+// Without HOME the home is the password database's, never the folder the program started in.
+TEST_F(RegistryTest, WithoutHomeTheFileIsUnderThePasswordDatabasesHome) {
+    ::unsetenv("XDG_CONFIG_HOME");
+    const char* pszHome = std::getenv("HOME");
+    const std::string saved = pszHome != nullptr ? pszHome : "";
+    ::unsetenv("HOME");
+    const passwd* pw = ::getpwuid(::getuid());
+    const std::string path = RegistryFilePath();
+    if (!saved.empty()) ::setenv("HOME", saved.c_str(), 1);
+    ASSERT_NE(pw, nullptr);
+    EXPECT_EQ(path, std::string(pw->pw_dir) + "/.config/Velmora/Aerolyre/registry.reg");
 }
 
 TEST_F(RegistryTest, CreatingAKeyCreatesItEvenWithoutValues) {
