@@ -368,13 +368,12 @@ SessionSettings CAerolyreDlg::GetSessionSettings() const {
 }
 
 bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning,
-                             std::string& strError) {
+                             std::string& strError, bool bNew) {
     ToneData tone;
     if (!FillToneData(tone)) {
         strError = "the tone could not be read";
         return false;
     }
-    if (!SaveToneFile(TakeTonePath(strPath), tone, &strError)) return false;
     const int nTop = GetOverCycleTopIndex();
     const char* pszOverCycle = kOverCycleNames[nTop >= 0 && nTop < kOverCycleChoices ? nTop : 0];
     // Absolute paths, so the command works from any folder; the scale and map as copies beside the
@@ -382,20 +381,18 @@ bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath, cons
     std::string strRender = "aerolyre-render --tone " + ShellQuoted(TakeTonePath(strPath)) + " " +
                             RenderOption(ToneParam::OverCycle, pszOverCycle) + " " +
                             RenderOption(ToneParam::Buffer, ShellQuoted(m_editBuffer->text().toStdString()));
+    std::vector<std::pair<std::string, std::string>> copies;  // from, to: made once the name is ours
     if (tuning.InUse()) {
-        std::error_code ec;
         const auto copy = [&](const std::string& strFrom, const char* pszExt, const char* pszOption) {
             const std::string strTo = TakeSiblingPath(strPath, pszExt);
-            std::filesystem::copy_file(strFrom, strTo, std::filesystem::copy_options::overwrite_existing, ec);
-            if (ec) strError = strFrom + ": " + ec.message();
+            copies.emplace_back(strFrom, strTo);
             strRender += std::string(" ") + pszOption + " " + ShellQuoted(strTo);
-            return !ec;
         };
         if (tuning.strScale.empty()) {
             strRender += " --quantise";
-        } else if (!copy(tuning.strScale, ".scl", "--scale") ||
-                   (!tuning.strKbm.empty() && !copy(tuning.strKbm, ".kbm", "--kbm"))) {
-            return false;
+        } else {
+            copy(tuning.strScale, ".scl", "--scale");
+            if (!tuning.strKbm.empty()) copy(tuning.strKbm, ".kbm", "--kbm");
         }
         char sz[64];
         if (tuning.dReference > 0) {
@@ -411,8 +408,22 @@ bool CAerolyreDlg::StartTake(CTakeWriter& take, const std::string& strPath, cons
         strHeader += "\naccompaniment: " + m_strAccompFile + ", ratio " + std::to_string(m_nAccompRatio) +
                      (m_bAccompLoop ? ", looped" : "");
     }
-    if (!take.Start(strPath, strHeader)) {
+    // The script first: a new name is ours once it exists, and only then are its siblings written.
+    if (!take.Start(strPath, strHeader, bNew)) {
         strError = CFileException(CFileException::genericException, errno, strPath).GetErrorMessage();
+        return false;
+    }
+    bool bOk = SaveToneFile(TakeTonePath(strPath), tone, &strError);
+    for (const auto& [strFrom, strTo] : copies) {
+        std::error_code ec;
+        if (!bOk) break;
+        std::filesystem::copy_file(strFrom, strTo, std::filesystem::copy_options::overwrite_existing, ec);
+        if (ec) strError = strFrom + ": " + ec.message();
+        bOk = !ec;
+    }
+    if (!bOk) {
+        take.Stop();
+        std::remove(strPath.c_str());
         for (const char* ext : {".aly", ".scl", ".kbm"}) std::remove(TakeSiblingPath(strPath, ext).c_str());
         return false;
     }
@@ -463,10 +474,16 @@ void CAerolyreDlg::OnPlay() {
     // The take: what the audio thread plays, as a script that renders the session again.
     CTakeWriter take;
     std::string strTakeError;
-    const std::string strTake =
-        s_strTakePath.empty() ? NewTakePath(strTakeError) : std::filesystem::absolute(s_strTakePath).string();
-    if (!strTake.empty() && StartTake(take, strTake, played, strTakeError))
-        settings.pTakeQueue = &take.Queue();
+    // A new name another program took in the same second: the next one.
+    std::string strTake;
+    for (int nTry = 0; nTry < 8 && settings.pTakeQueue == nullptr; ++nTry) {
+        strTake = s_strTakePath.empty() ? NewTakePath(strTakeError)
+                                        : std::filesystem::absolute(s_strTakePath).string();
+        errno = 0;
+        if (!strTake.empty() && StartTake(take, strTake, played, strTakeError, s_strTakePath.empty()))
+            settings.pTakeQueue = &take.Queue();
+        if (errno != EEXIST || !s_strTakePath.empty()) break;
+    }
     // Play goes on without it; the player learns once why there will be no take.
     if (settings.pTakeQueue == nullptr) LogLine("no take of this performance is kept: " + strTakeError);
     if (!StartSession(settings, askRecordPath)) {

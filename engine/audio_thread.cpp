@@ -91,7 +91,7 @@ void RecordTake(AudioSession& s, const VoiceInput& in) {
 
 // MIDI in: what arrived since the last sample plays, and the pointer goes where MIDI puts it
 // until the board's pointer moves again (a move takes over, as with the plugin). The buttons stay
-// the board's. The take then records where MIDI put the pointer, so it replays the same.
+// the board's. The take records the messages and the board's pointer, so it replays the same.
 void DriveByMidi(AudioSession& s, VoiceInput& in) {
     PERFORMANCESTATE& ps = PerformanceState;
     bool bReceived = false;
@@ -104,6 +104,15 @@ void DriveByMidi(AudioSession& s, VoiceInput& in) {
             for (int k = 0; k < 3; ++k) e.midi[k] = m.bytes[k];
             s.engine.Apply(e);
             bReceived = true;
+            // The take keeps the message itself, so it renders what MIDI played wherever it put the
+            // pointer (a note below the board too).
+            if (s.pTake != nullptr) {
+                TakeRow row;
+                row.nSample = s.nRendered;
+                row.nMidiSize = m.nSize;
+                for (int k = 0; k < 3; ++k) row.midi[k] = m.bytes[k];
+                s.pTake->TryPush(row);
+            }
         }
     }
     const bool bBoardMoved = in.dPointerX != s.dBoardX || in.dPointerY != s.dBoardY;
@@ -128,8 +137,9 @@ bool RenderOneSample(AudioSession& s, std::int16_t& nOut) {
     PERFORMANCESTATE& ps = PerformanceState;
 
     VoiceInput in = ReadVoiceInput();
+    const VoiceInput board = in;
     if (ps.apMidiIn[0] != nullptr || ps.apMidiIn[1] != nullptr) DriveByMidi(s, in);
-    if (s.pTake != nullptr) RecordTake(s, in);
+    if (s.pTake != nullptr) RecordTake(s, board);
     const double v = s.engine.NextSample(in);
     // For the board's readout of the sounding note.
     ps.dSoundingInc.store(s.engine.Voice().PhaseInc(), std::memory_order_relaxed);

@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "platform/file.h"
@@ -59,18 +62,40 @@ std::string ShellQuoted(const std::string& strPath) {
     return out + "'";
 }
 
+namespace {
+
+// Whether a script holds a row at all: a program killed before its first write leaves only the
+// header, which renders nothing.
+bool HasRows(const fs::path& path) {
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#') return true;
+    }
+    return false;
+}
+
+void RemoveTake(const fs::path& script, std::error_code& ec) {
+    fs::remove(script, ec);
+    for (const char* ext : {".aly", ".scl", ".kbm"}) fs::remove(TakeSiblingPath(script.string(), ext), ec);
+}
+
+}  // namespace
+
 void PruneTakes(const std::string& strFolder, int nKeep) {
     std::error_code ec;
     std::vector<fs::path> scripts;
     for (const fs::directory_entry& e : fs::directory_iterator(strFolder, ec)) {
-        if (e.path().extension() == ".csv" && e.is_regular_file(ec)) scripts.push_back(e.path());
+        if (e.path().extension() != ".csv" || !e.is_regular_file(ec)) continue;
+        // Takes without rows are never counted; one left for a minute is no other program's
+        // take that is just starting, and goes.
+        if (!HasRows(e.path())) {
+            if (fs::file_time_type::clock::now() - e.last_write_time(ec) > std::chrono::minutes(1)) RemoveTake(e.path(), ec);
+            continue;
+        }
+        scripts.push_back(e.path());
     }
     if (static_cast<int>(scripts.size()) <= nKeep) return;
     // Date-and-time names sort in time order.
     std::sort(scripts.begin(), scripts.end());
-    for (std::size_t i = 0; i + nKeep < scripts.size(); ++i) {
-        fs::remove(scripts[i], ec);
-        for (const char* ext : {".aly", ".scl", ".kbm"})
-            fs::remove(TakeSiblingPath(scripts[i].string(), ext), ec);
-    }
+    for (std::size_t i = 0; i + nKeep < scripts.size(); ++i) RemoveTake(scripts[i], ec);
 }

@@ -440,10 +440,12 @@ int main(int argc, char** argv) {
     }
     std::istream& script = o.strGesture == "-" ? std::cin : scriptFile;
     std::vector<GestureRow> rows;
-    if (!ParseGestureScript(script, rows, strError)) {
+    std::string strNote;
+    if (!ParseGestureScript(script, rows, strError, &strNote)) {
         std::fprintf(stderr, "%s: %s\n", o.strGesture.c_str(), strError.c_str());
         return kExitRefused;
     }
+    if (!strNote.empty()) std::fprintf(stderr, "%s: %s\n", o.strGesture.c_str(), strNote.c_str());
 
     ToneData tone;
     CopyTextsToTone(StartupParameterTexts(), tone);
@@ -506,6 +508,12 @@ int main(int argc, char** argv) {
         s.pMidiQueue = pMidiQueue.get();
         s.nMidiMode = o.nMidiMode;
         s.bMidiNoRateLimit = o.bMidiUnlimited;
+    }
+
+    // A take of MIDI in plays its messages through the same port queue the audio thread drains.
+    auto pMidiIn = std::make_unique<CMidiInQueue>();
+    for (const GestureRow& r : rows) {
+        if (r.nMidiSize > 0) s.apMidiIn[0] = pMidiIn.get();
     }
 
     COutputWav out;

@@ -7,6 +7,14 @@
 
 void ApplyGestureRow(const GestureRow& row) {
     PERFORMANCESTATE& ps = PerformanceState;
+    // MIDI in's message, as its port would have queued it for this sample.
+    if (row.nMidiSize > 0) {
+        MidiEvent e;
+        e.nSize = static_cast<std::uint8_t>(row.nMidiSize);
+        for (int i = 0; i < 3; ++i) e.bytes[i] = row.midi[i];
+        if (ps.apMidiIn[0] != nullptr) ps.apMidiIn[0]->TryPush(e);
+        return;
+    }
     if (row.nCorrection >= 0) {
         ps.bQuantiseOn.store(row.nCorrection == 1 && ps.pQuantiseTuning != nullptr,
                              std::memory_order_relaxed);

@@ -2,8 +2,8 @@
 # End to end: the program played from MIDI. A JACK server of the test's own (dummy driver) at
 # 48000 Hz; jackd2's jack_midiseq loops A3 then E4 into the program's MIDI input port
 # (--midi-in). Through the `jack` device, jack_capture records the notes, which must sound at
-# their pitches. Then through the capture device with a take: the take keeps where MIDI put the
-# pointer and renders what was played, sample for sample. The MIDI menu entry is kept in the
+# their pitches. Then through the capture device with a take of C1 and C8, far off the board: the
+# take keeps the MIDI messages as MIDI rows and renders what was played, sample for sample. The MIDI menu entry is kept in the
 # settings; --midi-in alone is not.
 #
 #   midi_in_e2e.sh AEROLYRE AEROLYRE_RENDER NOTE_PITCHES
@@ -18,13 +18,13 @@ start_jack_server "aerolyre-midi-in-$$" 48000 256
 seq_pid=""
 stop_seq() { [ -n "$seq_pid" ] && kill "$seq_pid" 2>/dev/null && wait "$seq_pid" 2>/dev/null; seq_pid=""; }
 
-# A two-second loop at 48000 Hz: A3 for 0.8 s, E4 for 0.8 s from 1 s.
-play_from_midi() { # SECONDS
+# A two-second loop at 48000 Hz: A3 (or NOTE1) for 0.8 s, E4 (or NOTE2) for 0.8 s from 1 s.
+play_from_midi() { # SECONDS [NOTE1 NOTE2]
     open_board
     # The mouse away from the board: MIDI alone plays.
     xdotool mousemove 0 0
     sleep 0.3
-    jack_midiseq aerolyre-test-seq 96000 0 57 38400 48000 64 38400 &
+    jack_midiseq aerolyre-test-seq 96000 0 "${2:-57}" 38400 48000 "${3:-64}" 38400 &
     seq_pid=$!
     for _ in $(seq 50); do jack_lsp | grep -qx 'aerolyre-test-seq:out' && break; sleep 0.1; done
     jack_connect aerolyre-test-seq:out aerolyre-midi-in:aerolyre
@@ -64,8 +64,10 @@ xdotool key Up Up Up Up Return  # two entries above the sound-device entry, whic
 sleep 0.5
 jack_lsp | grep -qx 'aerolyre-midi-in:aerolyre' || { echo "FAIL: the menu did not open MIDI in"; exit 1; }
 rm -f "$work/capture.wav"
-play_from_midi 2.2
+# C1 and C8: far below and above the board, kept in the take as the MIDI that played them.
+play_from_midi 2.2 24 108
 end_program
+grep -q ',midi,90 18 ' "$work/midi.csv" || { echo "FAIL: the take has no MIDI rows"; head -n 20 "$work/midi.csv"; exit 1; }
 grep -q '"Midi_In"=dword:00000001' "$reg" || { echo "FAIL: the menu's MIDI in was not kept"; cat "$reg"; exit 1; }
 cmd=$(sed -n 's/^# render again: //p' "$work/midi.csv")
 cmd=${cmd/#aerolyre-render/$render}
