@@ -137,8 +137,7 @@ public:
     std::string ChosenLanguage() const;
     // Starts the take's script and tone; false with the reason in strError.
     bool StartTake(CTakeWriter& take, const std::string& strPath, const TuningChoice& tuning,
-                   std::string& strError,
-                   bool bNew);
+                   std::string& strError, bool bNew);
     // --midi on the command line; --take FILE.csv: the next sessions' take goes there.
     static inline bool s_bMidiGiven = false;
     static inline std::string s_strTakePath;

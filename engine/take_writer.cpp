@@ -26,9 +26,10 @@ void AppendRow(std::string& out, const TakeRow& row) {
         std::snprintf(sz + n, sizeof sz - static_cast<std::size_t>(n), "\n");
     } else {
         // 17 significant digits give back the same double when read.
-        int n = std::snprintf(sz, sizeof sz, "%llu,%.17g,%.17g,%d,%d", nSample, row.dX, row.dY, row.bLeft ? 1 : 0,
-                              row.bRight ? 1 : 0);
-        if (row.dModScale != 1.0) n += std::snprintf(sz + n, sizeof sz - static_cast<std::size_t>(n), ",%.17g", row.dModScale);
+        int n = std::snprintf(sz, sizeof sz, "%llu,%.17g,%.17g,%d,%d", nSample, row.dX, row.dY,
+                              row.bLeft ? 1 : 0, row.bRight ? 1 : 0);
+        if (row.dModScale != 1.0)
+            n += std::snprintf(sz + n, sizeof sz - static_cast<std::size_t>(n), ",%.17g", row.dModScale);
         std::snprintf(sz + n, sizeof sz - static_cast<std::size_t>(n), "\n");
     }
     out += sz;
@@ -48,7 +49,8 @@ bool CTakeWriter::Start(const std::string& strPath, const std::string& strHeader
     std::size_t from = 0;
     while (from <= strHeader.size()) {
         const std::size_t to = strHeader.find('\n', from);
-        const std::string line = strHeader.substr(from, to == std::string::npos ? std::string::npos : to - from);
+        const std::string line =
+            strHeader.substr(from, to == std::string::npos ? std::string::npos : to - from);
         if (!line.empty()) text += "# " + line + "\n";
         if (to == std::string::npos) break;
         from = to + 1;

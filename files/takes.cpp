@@ -2,9 +2,9 @@
 #include "files/takes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -89,7 +89,8 @@ void PruneTakes(const std::string& strFolder, int nKeep) {
         // Takes without rows are never counted; one left for a minute is no other program's
         // take that is just starting, and goes.
         if (!HasRows(e.path())) {
-            if (fs::file_time_type::clock::now() - e.last_write_time(ec) > std::chrono::minutes(1)) RemoveTake(e.path(), ec);
+            if (fs::file_time_type::clock::now() - e.last_write_time(ec) > std::chrono::minutes(1))
+                RemoveTake(e.path(), ec);
             continue;
         }
         scripts.push_back(e.path());

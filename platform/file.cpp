@@ -11,8 +11,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <map>
+#include <mutex>
 #include <utility>
 
 #include "platform/shown_text.h"

@@ -48,7 +48,8 @@ bool ParseMidi(const std::string& s, GestureRow& r) {
     std::stringstream ss(s);
     std::string byte;
     while (ss >> byte) {
-        if (r.nMidiSize == 3 || byte.size() != 2 || byte.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        if (r.nMidiSize == 3 || byte.size() != 2 ||
+            byte.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
             return false;
         r.midi[r.nMidiSize++] = static_cast<unsigned char>(std::strtoul(byte.c_str(), nullptr, 16));
     }
@@ -105,7 +106,8 @@ bool ParseGestureScript(std::istream& in, std::vector<GestureRow>& rows, std::st
                 strError = "line " + std::to_string(nLine) + ": " + strWhy;
                 return false;
             }
-            if (pNote != nullptr) *pNote = "line " + std::to_string(nLine) + " is incomplete and was left out";
+            if (pNote != nullptr)
+                *pNote = "line " + std::to_string(nLine) + " is incomplete and was left out";
             break;
         }
         rows.push_back(r);

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <unistd.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/wait.h>

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <sys/stat.h>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -10,9 +11,8 @@
 #include <QScreen>
 #include <csignal>
 #include <filesystem>
-#include <sys/stat.h>
-#include <functional>
 #include <fstream>
+#include <functional>
 
 #include "app/aerolyre_dlg.h"
 #include "platform/qt/file_dialog.h"
@@ -303,7 +303,8 @@ TEST_F(SettingsTest, EveryFailedSettingsSaveSaysSo) {
              std::filesystem::remove_all(config);
              WavBytes::Write(config, {1});
          }},
-        {"the settings file is a folder", [&] { std::filesystem::create_directories(folder + "/registry.reg"); }},
+        {"the settings file is a folder",
+         [&] { std::filesystem::create_directories(folder + "/registry.reg"); }},
         {"the settings file is a pipe",
          [&] {
              std::filesystem::create_directories(folder);
