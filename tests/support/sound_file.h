@@ -4,6 +4,7 @@
 
 #include <sndfile.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,4 +18,22 @@ inline std::vector<float> ReadSoundFile(const std::string& path, SF_INFO* pInfo 
     sf_readf_float(f, v.data(), info.frames);
     sf_close(f);
     return v;
+}
+
+// The first channel of a file with any number of channels, on libsndfile's ±1 scale, and its rate;
+// false (with the reason on stderr) when it does not open.
+inline bool ReadFirstChannel(const char* pszPath, std::vector<float>& s, double& dRate) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(pszPath, SFM_READ, &info);
+    if (f == nullptr) {
+        std::fprintf(stderr, "%s: %s\n", pszPath, sf_strerror(nullptr));
+        return false;
+    }
+    std::vector<float> frames(static_cast<std::size_t>(info.frames) * info.channels);
+    sf_readf_float(f, frames.data(), info.frames);
+    sf_close(f);
+    s.resize(static_cast<std::size_t>(info.frames));
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = frames[i * info.channels];
+    dRate = info.samplerate;
+    return true;
 }

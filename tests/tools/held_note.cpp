@@ -5,13 +5,13 @@
 //
 //   held_note RECORDING.wav START END HZ
 // prints "silent N", "dips N" and "cents C" lines
-#include <sndfile.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+#include "tests/support/sound_file.h"
 
 namespace {
 
@@ -46,18 +46,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: held_note RECORDING.wav START END HZ\n");
         return 2;
     }
-    SF_INFO info{};
-    SNDFILE* f = sf_open(argv[1], SFM_READ, &info);
-    if (f == nullptr) {
-        std::fprintf(stderr, "held_note: %s: %s\n", argv[1], sf_strerror(nullptr));
-        return 1;
-    }
-    std::vector<float> frames(static_cast<std::size_t>(info.frames) * info.channels);
-    sf_readf_float(f, frames.data(), info.frames);
-    sf_close(f);
-    std::vector<float> s(static_cast<std::size_t>(info.frames));
-    for (std::size_t i = 0; i < s.size(); ++i) s[i] = frames[i * info.channels];
-    const double dRate = info.samplerate;
+    std::vector<float> s;
+    double dRate = 0.0;
+    if (!ReadFirstChannel(argv[1], s, dRate)) return 1;
     const auto nStart = std::min(s.size(), static_cast<std::size_t>(std::atof(argv[2]) * dRate));
     const auto nEnd = std::min(s.size(), static_cast<std::size_t>(std::atof(argv[3]) * dRate));
     const double dHz = std::atof(argv[4]);

@@ -13,25 +13,17 @@
 #include <vector>
 
 #include "tests/support/pitch.h"
+#include "tests/support/sound_file.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: note_pitches RECORDING.wav\n");
         return 2;
     }
-    SF_INFO info{};
-    SNDFILE* f = sf_open(argv[1], SFM_READ, &info);
-    if (f == nullptr) {
-        std::fprintf(stderr, "note_pitches: %s: %s\n", argv[1], sf_strerror(nullptr));
-        return 1;
-    }
-    std::vector<float> frames(static_cast<std::size_t>(info.frames) * info.channels);
-    sf_readf_float(f, frames.data(), info.frames);
-    sf_close(f);
-    std::vector<float> s(static_cast<std::size_t>(info.frames));
-    for (std::size_t i = 0; i < s.size(); ++i) s[i] = frames[i * info.channels];
+    std::vector<float> s;
+    double dRate = 0.0;
+    if (!ReadFirstChannel(argv[1], s, dRate)) return 1;
 
-    const double dRate = info.samplerate;
     const auto nFrame = static_cast<std::size_t>(0.02 * dRate);
     std::vector<double> rms;
     for (std::size_t i = 0; i + nFrame <= s.size(); i += nFrame) {
