@@ -309,8 +309,9 @@ public:
                 PluginFilterTaps& f = m_aTaps[i];
                 f = PluginFilterTaps{};
                 // Damaged taps leave the identity, as a tone file's refused filter does.
-                if (p != nullptr && nType == m_urids.atomChunk && nSize % sizeof(float) == 0 && nSize > 0 &&
-                    nSize <= kMaxFirTaps * sizeof(float)) {
+                const bool bTaps = p != nullptr && nType == m_urids.atomChunk && nSize % sizeof(float) == 0 &&
+                                   nSize > 0 && nSize <= kMaxFirTaps * sizeof(float);
+                if (bTaps) {
                     f.taps.resize(nSize / sizeof(float));
                     std::memcpy(f.taps.data(), p, nSize);
                 }
@@ -321,6 +322,8 @@ public:
                         pMapPath != nullptr ? pMapPath->absolute_path(pMapPath->handle, psz) : nullptr;
                     f.strPath = pszAbsolute != nullptr ? pszAbsolute : psz;
                     std::free(pszAbsolute);
+                    // A preset names its filters' files and keeps no taps: read them from there.
+                    if (!bTaps && !LoadPluginFilter(f.strPath, f)) f = PluginFilterTaps{};
                 }
             }
             PluginFilterSettings s = PublishedFilter();

@@ -34,6 +34,11 @@ const char kHead[] = R"T(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
     rdfs:label "Filter 2 impulse response (WAV, 44100 Hz mono)" ;
     rdfs:range atom:Path .
 
+<)T" AEROLYRE_URI R"T(#filter_settings>
+    a rdf:Property ;
+    rdfs:label "Filter settings (on, the two volumes, delay, feedback)" ;
+    rdfs:range atom:Vector .
+
 <)T" AEROLYRE_URI R"T(#developers>
     a foaf:Person ;
     foaf:name "The Aerolyre developers" ;

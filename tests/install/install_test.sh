@@ -28,6 +28,10 @@ expected=(
 # The LV2 bundle, where hosts look for it, when the build has it.
 if [ -d "$build/lv2/aerolyre.lv2" ]; then
     expected+=(lib/lv2/aerolyre.lv2/aerolyre.so lib/lv2/aerolyre.lv2/manifest.ttl lib/lv2/aerolyre.lv2/aerolyre.ttl)
+    # A preset for each example tone, with the impulse responses the room tone uses.
+    for f in feedback.ttl plain.ttl room.ttl room-filter1.wav room-filter2.wav; do
+        expected+=("lib/lv2/aerolyre.lv2/presets/$f")
+    done
 fi
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")

@@ -42,7 +42,8 @@ examples=$root/usr/share/doc/aerolyre/examples
 [ "$(stat -c %s "$work/scale.wav")" -gt 100000 ] || fail "the render wrote too little"
 echo "the unpacked program names its version; the render tool played an installed example"
 if command -v sord_validate >/dev/null; then
-    lv2_validate "$root/usr/lib/lv2/aerolyre.lv2/manifest.ttl" "$root/usr/lib/lv2/aerolyre.lv2/aerolyre.ttl" 2>&1 |
+    lv2_validate "$root/usr/lib/lv2/aerolyre.lv2/manifest.ttl" "$root/usr/lib/lv2/aerolyre.lv2/aerolyre.ttl" \
+        "$root"/usr/lib/lv2/aerolyre.lv2/presets/*.ttl 2>&1 |
         grep -q '^Found 0 errors' || fail "the packaged plugin's Turtle does not validate"
     echo "the packaged plugin's Turtle validates"
 fi

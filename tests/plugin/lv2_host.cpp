@@ -17,6 +17,9 @@
 //     steps, ramps and sets to NaN every control port over a held MIDI note and reports what each
 //     did to it (SweepPorts)
 //
+//   lv2_host URI RATE SECONDS OUT.wav --preset PRESET-URI [symbol=value ...]
+//     loads the preset into the instance first; the values given then stand over it
+//
 //   lv2_host URI RATE 0 - orders=1 file1=WAV
 //     forces the worker's risky orders (ForceWorkerOrders)
 //
@@ -476,6 +479,7 @@ int main(int argc, char** argv) {
     const auto nFrames = static_cast<std::uint32_t>(std::atof(argv[3]) * dRate);
     bool bPair = false;
     const char* pszState = nullptr;
+    const char* pszPreset = nullptr;
     int nNote = -1;
     std::string astrFile[2];
     std::map<std::string, float> values;
@@ -486,6 +490,10 @@ int main(int argc, char** argv) {
         }
         if (std::strcmp(argv[i], "--state") == 0 && i + 1 < argc) {
             pszState = argv[++i];
+            continue;
+        }
+        if (std::strcmp(argv[i], "--preset") == 0 && i + 1 < argc) {
+            pszPreset = argv[++i];
             continue;
         }
         const char* eq = std::strchr(argv[i], '=');
@@ -518,6 +526,22 @@ int main(int argc, char** argv) {
     if (!Start(world, plugin, dRate, values, a) || (bPair && !Start(world, plugin, dRate, other, b))) {
         std::fprintf(stderr, "lv2_host: the plugin did not instantiate at %g Hz\n", dRate);
         return 1;
+    }
+    // A preset as hosts load one; the pointer values given on the command line then stand.
+    if (pszPreset != nullptr) {
+        LilvNode* preset = lilv_new_uri(world, pszPreset);
+        lilv_world_load_resource(world, preset);
+        LilvState* state = lilv_state_new_from_world(world, &g_map, preset);
+        lilv_node_free(preset);
+        if (state == nullptr) {
+            std::fprintf(stderr, "lv2_host: no preset %s\n", pszPreset);
+            return 1;
+        }
+        lilv_state_restore(state, a.pInstance, SetPortValue, &a, 0, a.features);
+        lilv_state_free(state);
+        for (std::size_t i = 0; i < a.symbols.size(); ++i) {
+            if (const auto it = values.find(a.symbols[i]); it != values.end()) a.controls[i] = it->second;
+        }
     }
     std::vector<std::int16_t> out, outB;
     const std::uint32_t nOff = nFrames / 4 * 3 / kBlock * kBlock;

@@ -20,7 +20,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 if command -v sord_validate >/dev/null; then
-    lv2_validate "$1/aerolyre.lv2/manifest.ttl" "$1/aerolyre.lv2/aerolyre.ttl" >"$work/validate.txt" 2>&1 ||
+    lv2_validate "$1/aerolyre.lv2/manifest.ttl" "$1/aerolyre.lv2/aerolyre.ttl" "$1"/aerolyre.lv2/presets/*.ttl \
+        >"$work/validate.txt" 2>&1 ||
         { echo "FAIL: the Turtle does not validate"; cat "$work/validate.txt"; exit 1; }
     grep -q '^Found 0 errors' "$work/validate.txt" || { echo "FAIL: the Turtle does not validate"; cat "$work/validate.txt"; exit 1; }
     echo "the bundle's Turtle validates"
@@ -69,6 +70,21 @@ awk '/^frequency:/ { c = 1200 * log($2 / 261.6255653) / log(2); if (c < 0) c = -
      /^end peak:/ { p = $3 }
      END { printf "MIDI note 60: %.3f Hz (%.3f cents from C4), end peak %d\n", f, c, p; exit !(c < 1 && p == 0) }' \
     "$work/note.txt" || { echo "FAIL: MIDI note 60 did not play C4 and end"; exit 1; }
+
+# Every example tone is a preset that hosts list, and at 44100 Hz it plays the render tool's
+# samples of that tone.
+lv2info "$uri" >"$work/info.txt"
+for tone in "$examples"/tones/*.aly; do
+    name=$(basename "$tone" .aly)
+    label="$(tr '[:lower:]' '[:upper:]' <<<"${name:0:1}")${name:1}"
+    grep -qx "[[:space:]]*$label" "$work/info.txt" || { echo "FAIL: lv2info lists no preset $label"; cat "$work/info.txt"; exit 1; }
+    "$host" "$uri" 44100 2 "$work/preset-$name.wav" --preset "$uri#preset-$name" x=0.375 y=0.25 >/dev/null
+    printf '0,0.375,0.25,0,0\n88200,0.375,0.25,0,0\n' >"$work/preset.csv"
+    "$render" --tone "$tone" "$work/preset.csv" "$work/preset-$name.render.wav"
+    cmp <(tail -c +45 "$work/preset-$name.wav") <(tail -c +45 "$work/preset-$name.render.wav") ||
+        { echo "FAIL: the preset $label does not play the render tool's samples of $name.aly"; exit 1; }
+    echo "preset $label: listed by lv2info, and plays the render tool's 88200 samples of $name.aly exactly"
+done
 
 # Every port stepped, ramped and set to NaN over a held note: the note goes on, at its pitch.
 "$host" "$uri" 48000 0 - sweep=1 >"$work/sweep.txt" ||
