@@ -2,6 +2,7 @@
 #include "engine/voice.h"
 
 #include <cmath>
+#include <limits>
 
 #include "engine/pitch_mapping.h"
 
@@ -40,6 +41,7 @@ void CVoice::Start(const VoiceParams& ps) {
     dModOut = 0.0;
     m_dLastStep = 0.0;
     m_nChangeLeft = 0;
+    m_dPowPitch = std::numeric_limits<double>::quiet_NaN();  // never equal: the first sample computes
     m_decimator.Init(ps.nOverCycle);
 
     m_dModRatio = ps.dModRatio;
@@ -118,8 +120,12 @@ double CVoice::NextSample(const VoiceInput& in) {
         const double dCorrected = m_quantiser.Process(dPitch);
         if (in.bQuantiseOn) dPitch = dCorrected;
     }
-    const double dTargetInc =
-        std::pow(2.0, dPitch) * dRightClickFactor * dLeftClickFactor * 0.0002 * m_dRateScale;
+    // While the pitch stands still (a held note), its power of two is the last one.
+    if (dPitch != m_dPowPitch) {
+        m_dPowPitch = dPitch;
+        m_dPow = std::pow(2.0, dPitch);
+    }
+    const double dTargetInc = m_dPow * dRightClickFactor * dLeftClickFactor * 0.0002 * m_dRateScale;
     m_dTargetInc = dTargetInc;
 
     // Loudness target: the lower half of the board falls twice as fast, silent from 0.65 down.

@@ -107,6 +107,8 @@ private:
     int m_nOverCycleLog2 = 0;
     double m_dDetune = 0.0;
     double m_dLastStep = 0.0;  // the last synthesis step's output, for a change of over-cycle
+    double m_dPowPitch = 0.0;  // the pitch value whose power of two m_dPow holds
+    double m_dPow = 1.0;
 
     // A change on its way: the gliding coefficients' targets and steps, and the samples left.
     static constexpr int kGliding = 5;
