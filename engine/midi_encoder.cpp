@@ -150,13 +150,13 @@ void CMidiEncoder::NoteOn(std::uint64_t nSample, double dSemitones, double dTarg
     Channel& ch = m_channels[m_nChannel];
     if (!ch.bUsed) BendRange(nSample, m_nChannel, m_nBendRange);
     ch.nResetDue = kNoReset;
-    // A note is numbered after where the pitch is heading, within the bend's reach of the pitch
-    // sounding: an attack names the note aimed at (a loud start's scoop rises to it as bend), and a
-    // glide past the range takes the note nearest its goal, so a jump needs one new note.
+    // An attack is numbered after the pitch sounding; a glide past the range takes the note nearest
+    // where it is heading that keeps the sounding pitch in range, so a jump needs one new note.
     const int nRoom = m_nBendRange - 1;
-    const int nNote =
-        std::clamp(static_cast<int>(std::lround(dTarget)), static_cast<int>(std::ceil(dSemitones)) - nRoom,
-                   static_cast<int>(std::floor(dSemitones)) + nRoom);
+    const int nNote = nOld < 0 ? static_cast<int>(std::lround(dSemitones))
+                               : std::clamp(static_cast<int>(std::lround(dTarget)),
+                                            static_cast<int>(std::ceil(dSemitones)) - nRoom,
+                                            static_cast<int>(std::floor(dSemitones)) + nRoom);
     m_nNote = std::clamp(nNote, 0, 127);
     // Bend and loudness first, so the note starts at its pitch and level.
     m_nLastBend = BendFor(dSemitones - m_nNote);

@@ -262,7 +262,7 @@ const char* Name(MidiMode m) { return m == MidiMode::Mpe ? "MPE" : "single"; }
 
 }  // namespace
 
-TEST(Midi, ALoudStartSendsOneNoteNamedForThePitchAimedAt) {
+TEST(Midi, ALoudStartSendsOneNoteAtThePitchHeard) {
     for (MidiMode mode : kModes) {
         SCOPED_TRACE(Name(mode));
         // The voice starts at 0 Hz and glides up: no note for that.
@@ -272,20 +272,15 @@ TEST(Midi, ALoudStartSendsOneNoteNamedForThePitchAimedAt) {
         ASSERT_EQ(r.NoteOns(), 1);
         const std::uint64_t on = r.NoteOnSamples()[0];
         EXPECT_LE(on, static_cast<std::uint64_t>(CMidiEncoder::kMaxOnsetSamples));
-        // C4, the note aimed at, though the pitch sounding then is still gliding up to it: the
-        // scoop is bend below the note, so a receiver that ignores bends plays or writes C4.
+        // The nearest note to the pitch sounding then, which is still gliding up to C4.
         EXPECT_EQ(r.Offs().at(0).second, 22050u);
         Receiver r2(mode);
         int nNote = -1;
-        double dPitch = 0.0;
         Replay(p, mode, r2, [&](std::uint64_t n, const Receiver& rx) {
-            if (n != on) return;
-            nNote = rx.Current().nNote;
-            dPitch = rx.Pitch();
+            if (n == on) nNote = rx.Current().nNote;
         });
-        EXPECT_EQ(nNote, 60);
-        EXPECT_LT(p.semitones[on], 59.5) << "the start is no scoop: the test shows nothing";
-        EXPECT_NEAR(dPitch, p.semitones[on], 0.05) << "the bend carries the pitch sounding";
+        EXPECT_EQ(nNote, static_cast<int>(std::lround(p.semitones[on])));
+        EXPECT_NEAR(nNote, 60, 2);
         // A loud attack: y 0.2 is the target 0.6 of 0.8.
         EXPECT_EQ(r.Current().nVelocity, static_cast<int>(std::lround(127 * std::sqrt(0.75))));
     }
