@@ -50,6 +50,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/held_harm.h"
 #include "tests/support/pitch.h"
 
 namespace {
@@ -329,27 +330,9 @@ struct Harm {
     double dCents = 0.0;
 };
 Harm Measure(const std::vector<std::int16_t>& s, double dRate, double dHz) {
-    Harm h;
-    const auto nFrom = static_cast<std::size_t>(0.1 * dRate);
-    const auto nMs = static_cast<std::size_t>(dRate / 1000);
-    for (std::size_t i = nFrom, nRun = 0; i <= s.size(); ++i) {
-        if (i < s.size() && s[i] == 0) {
-            ++nRun;
-            continue;
-        }
-        if (nRun >= nMs) h.nSilent += static_cast<int>(nRun);
-        nRun = 0;
-    }
-    std::vector<double> rms;
-    for (std::size_t i = nFrom; i + 10 * nMs <= s.size(); i += 10 * nMs) {
-        double d = 0.0;
-        for (std::size_t k = i; k < i + 10 * nMs; ++k) d += static_cast<double>(s[k]) * s[k];
-        rms.push_back(std::sqrt(d / static_cast<double>(10 * nMs)));
-    }
-    for (std::size_t i = 1; i + 1 < rms.size(); ++i)
-        h.nDips += rms[i] * 4 < rms[i - 1] && rms[i] * 4 < rms[i + 1];
-    h.dCents = 1200 * std::log2(MeasureHz(s, s.size() / 6 * 5, s.size(), dRate) / dHz);
-    return h;
+    const HeldHarm held = MeasureHeldHarm(s, static_cast<std::size_t>(0.1 * dRate), s.size(), dRate);
+    return {held.nSilent, held.nDips,
+            1200 * std::log2(MeasureHz(s, s.size() / 6 * 5, s.size(), dRate) / dHz)};
 }
 
 // Every control port in turn over a held C4 (MIDI): a step of one unit at 0.5 s, a ramp over a

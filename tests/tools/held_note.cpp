@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "tests/support/held_harm.h"
 #include "tests/support/sound_file.h"
 
 namespace {
@@ -53,25 +54,8 @@ int main(int argc, char** argv) {
     const auto nEnd = std::min(s.size(), static_cast<std::size_t>(std::atof(argv[3]) * dRate));
     const double dHz = std::atof(argv[4]);
 
+    const HeldHarm h = MeasureHeldHarm(s, nStart, nEnd, dRate);
     const auto nMs = static_cast<std::size_t>(dRate / 1000);
-    int nSilent = 0;
-    for (std::size_t i = nStart, nRun = 0; i <= nEnd; ++i) {
-        if (i < nEnd && s[i] == 0.0f) {
-            ++nRun;
-            continue;
-        }
-        if (nRun >= nMs) nSilent += static_cast<int>(nRun);
-        nRun = 0;
-    }
-    std::vector<double> rms;
-    for (std::size_t i = nStart; i + 10 * nMs <= nEnd; i += 10 * nMs) {
-        double d = 0;
-        for (std::size_t k = i; k < i + 10 * nMs; ++k) d += static_cast<double>(s[k]) * s[k];
-        rms.push_back(std::sqrt(d / static_cast<double>(10 * nMs)));
-    }
-    int nDips = 0;
-    for (std::size_t i = 1; i + 1 < rms.size(); ++i)
-        nDips += rms[i] * 4 < rms[i - 1] && rms[i] * 4 < rms[i + 1];
     const double dExpected = dRate / dHz;
     const auto nFrame = 50 * nMs;
     double dWorst = 0;
@@ -79,6 +63,6 @@ int main(int argc, char** argv) {
         const double c = 1200 * std::log2(dExpected / PeriodNear(s, i, nFrame, dExpected));
         if (std::fabs(c) > std::fabs(dWorst)) dWorst = c;
     }
-    std::printf("silent %d\ndips %d\ncents %.3f\n", nSilent, nDips, dWorst);
+    std::printf("silent %d\ndips %d\ncents %.3f\n", h.nSilent, h.nDips, dWorst);
     return 0;
 }
